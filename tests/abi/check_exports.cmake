@@ -1,8 +1,11 @@
+cmake_minimum_required(VERSION 3.25)
 # Compares the dynamic symbol table of liborvane.so with the functions declared in
 # orvane.h. Run as: cmake -DLIB=... -DHEADER=... -DNM=... -P check_exports.cmake
 file(READ "${HEADER}" header)
 # Drop comments so that a name mentioned in prose is not taken for a declaration.
 string(REGEX REPLACE "/\\*([^*]|\\*+[^*/])*\\*+/" "" header "${header}")
+# Preprocessor lines define the macros themselves and declare nothing.
+string(REGEX REPLACE "\n#[^\n]*" "" header "${header}")
 string(REGEX MATCHALL "TQ_API[^;(]*[ *]([A-Za-z_][A-Za-z0-9_]*)[ ]*\\(" decls "${header}")
 set(declared "")
 foreach(d IN LISTS decls)
@@ -21,9 +24,10 @@ set(exported "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^([^ ]+) ([A-Za-z]) ")
     set(sym "${CMAKE_MATCH_1}")
+    set(kind "${CMAKE_MATCH_2}")
     string(REGEX REPLACE "@.*" "" sym "${sym}")
     # The version node itself is an absolute symbol, not an export of ours.
-    if(NOT CMAKE_MATCH_2 STREQUAL "A")
+    if(NOT kind STREQUAL "A")
       list(APPEND exported "${sym}")
     endif()
   endif()
