@@ -144,6 +144,23 @@ TEST(ReallocBufferUnderPressure, KeepsTheContentsAndTheOldBlockOnFailure) {
     tqMisc_freeBuffer(&grown);
 }
 
+TEST(DynamicStringUnderPressure, BlocksFitTheTextExactly) {
+    char* s = nullptr;
+    tqWChar* w = nullptr;
+    {
+        Arm arm(SIZE_MAX);
+        tqStringDynamic_addA(&s, "ab");
+        tqStringDynamic_addA(&s, "cd");
+        tqStringDynamic_addW(&w, u"ab");
+        tqStringDynamic_addW(&w, u"cd");
+    }
+    EXPECT_STREQ(s, "abcd");
+    EXPECT_EQ(std::u16string(w), u"abcd");
+    EXPECT_EQ(tried(), (std::vector<size_t>{1, 3, 5, 2, 6, 10}));
+    tqStringDynamic_freeA(&s);
+    tqStringDynamic_freeW(&w);
+}
+
 TEST(DynamicStringUnderPressure, FailedGrowthDropsTheString) {
     char* s = nullptr;
     tqStringDynamic_addA(&s, "abc");
