@@ -1,0 +1,32 @@
+# Installs the build into a scratch prefix, then builds a host program against it twice:
+# through find_package(OrvaneLib) and through pkg-config. Run with -DBUILD=... -DSRC=... -DWORK=...
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${WORK}")
+set(prefix "${WORK}/prefix")
+macro(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed: ${ARGN}\n${out}")
+  endif()
+endmacro()
+run("${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${prefix}")
+foreach(f include/orvane.h lib/liborvane.so lib/cmake/OrvaneLib/OrvaneLibConfig.cmake lib/pkgconfig/orvane.pc)
+  if(NOT EXISTS "${prefix}/${f}")
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+
+run("${CMAKE_COMMAND}" -S "${SRC}/consumer" -B "${WORK}/cmake-build" -DCMAKE_PREFIX_PATH=${prefix})
+run("${CMAKE_COMMAND}" --build "${WORK}/cmake-build")
+set(ENV{LD_LIBRARY_PATH} "${prefix}/lib")
+run("${WORK}/cmake-build/consumer")
+
+set(ENV{PKG_CONFIG_PATH} "${prefix}/lib/pkgconfig")
+execute_process(COMMAND pkg-config --cflags --libs orvane OUTPUT_VARIABLE flags RESULT_VARIABLE rc
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not know orvane")
+endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+run(cc "${SRC}/consumer/main.c" -o "${WORK}/pc-consumer" ${flags})
+run("${WORK}/pc-consumer")
