@@ -50,9 +50,17 @@ std::string foldedCopy(const char* s, std::size_t n) {
     return out;
 }
 
+// Wide texts are mostly Latin: long ones map their units below 256 through a table
+// filled from the locale once per call, and ask the locale only for the rest.
 std::u16string foldedCopy(const tqWChar* s, std::size_t n) {
     std::u16string out(s, n);
-    for (char16_t& c : out) c = upper(c);
+    if (n > 1024) {
+        char16_t table[256];
+        for (unsigned c = 0; c < 256; ++c) table[c] = upper(static_cast<tqWChar>(c));
+        for (char16_t& c : out) c = c < 256 ? table[c] : upper(c);
+    } else {
+        for (char16_t& c : out) c = upper(c);
+    }
     return out;
 }
 
