@@ -24,6 +24,7 @@ TEST(CompareNoCase, OrderingAndRefusals) {
     EXPECT_EQ(tqString_cmpNoCaseA("ab", "abc"), -1);
     EXPECT_EQ(tqString_cmpNoCaseA("\xe9", "z"), 1);  // unsigned bytes
     EXPECT_EQ(tqString_cmpNoCaseA(nullptr, "x"), 0);
+    EXPECT_EQ(tqString_cmpNoCaseA("", ""), -1);
     EXPECT_EQ(tqString_cmpNoCaseNA("abc", "ABD", 2), 0);
     EXPECT_EQ(tqString_cmpNoCaseNA("abc", "ABD", 0), -1);
     EXPECT_EQ(tqString_cmpNoCaseNA(nullptr, "a", 3), -1);
