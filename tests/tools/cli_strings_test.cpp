@@ -29,3 +29,25 @@ TEST(CliTokens, QuotesStoppersAndEscapedSets) {
     EXPECT_EQ(run(cli() + " tokens --sep '' --stop + 'a+b'").out, "a\n+\nb\n");
     EXPECT_EQ(run(cli() + " tokens --sep '\\t' 'a\tb'").out, "a\nb\n");
 }
+
+TEST(CliMatch, ExitStatusLevelsAndCase) {
+    EXPECT_EQ(run(cli() + " match '*.txt' a.txt b.txt").status, 0);
+    EXPECT_EQ(run(cli() + " match '*.txt' a.txt b.doc").status, 1);
+    EXPECT_EQ(run(cli() + " match '*.txt' A.TXT").status, 1);
+    EXPECT_EQ(run(cli() + " match --ignore-case '*.txt' A.TXT").status, 0);
+    EXPECT_EQ(run(cli() + " match '[a-c]x' bx").status, 1);  // level 1: "[" is a plain character
+    EXPECT_EQ(run(cli() + " match --level 3 '[red,green]!' 'green!'").status, 0);
+    EXPECT_EQ(run(cli() + " match -v 'a?' a1 a-").out, "1\ta1\n0\ta-\n");
+    EXPECT_EQ(run(cli() + " match '*' 2>/dev/null").status, 2);
+    EXPECT_EQ(run(cli() + " match --level 9 a a 2>/dev/null").status, 2);
+}
+
+TEST(CliList, SizeEntryAndMember) {
+    EXPECT_EQ(run(cli() + " list size 'a, b, c'").out, "3\n");
+    EXPECT_EQ(run(cli() + " list size --sep ';' --quote \"'\" \"'a;b';c\"").out, "2\n");
+    EXPECT_EQ(run(cli() + " list entry 1 'red, green , blue'").out, "green\n");
+    EXPECT_EQ(run(cli() + " list entry 5 'red, green'").status, 1);
+    EXPECT_EQ(run(cli() + " list member green 'red, Green'").status, 1);
+    EXPECT_EQ(run(cli() + " list member -i green 'red, Green'").status, 0);
+    EXPECT_EQ(run(cli() + " list bogus 2>/dev/null").status, 2);
+}

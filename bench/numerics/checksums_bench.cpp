@@ -1,0 +1,80 @@
+// CRC-32 and SHA-1 throughput on 64-byte, 4 KiB and 1 MiB buffers: the library's
+// exported functions and each of its code paths, beside zlib's crc32, ISA-L's
+// crc32_gzip_refl and OpenSSL's SHA1.
+#include <benchmark/benchmark.h>
+#include <isa-l/crc.h>
+#include <openssl/sha.h>
+#include <zlib.h>
+
+#include <random>
+#include <vector>
+
+#include "numerics/checksums.hpp"
+#include "orvane.h"
+
+namespace {
+
+const std::vector<unsigned char>& data() {
+    static const std::vector<unsigned char> buf = [] {
+        std::vector<unsigned char> b((1 << 20) + 64);
+        std::mt19937 rng(1);
+        for (auto& c : b) c = static_cast<unsigned char>(rng());
+        return b;
+    }();
+    return buf;
+}
+
+template <class F>
+void run(benchmark::State& state, F&& f) {
+    const unsigned n = static_cast<unsigned>(state.range(0));
+    const unsigned char* p = data().data();
+    for (auto _ : state) benchmark::DoNotOptimize(f(p, n));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * n);
+}
+
+void Crc32_Orvane(benchmark::State& s) { run(s, [](auto p, unsigned n) { return tqMath_calcCRC32(0, p, n); }); }
+void Crc32_Zlib(benchmark::State& s) { run(s, [](auto p, unsigned n) { return crc32(0, p, n); }); }
+void Crc32_Isal(benchmark::State& s) { run(s, [](auto p, unsigned n) { return crc32_gzip_refl(0, p, n); }); }
+
+template <orvane::CrcPath Path>
+void Crc32_Path(benchmark::State& s) {
+    if (!orvane::crcPathAvailable(Path)) {
+        s.SkipWithError("path not available on this CPU");
+        return;
+    }
+    run(s, [](auto p, unsigned n) { return orvane::crc32(Path, 0, p, n); });
+}
+
+void Sha1_Orvane(benchmark::State& s) {
+    unsigned d[5];
+    run(s, [&](auto p, unsigned n) {
+        tqMath_calcSHA1(d, p, n, 1);
+        return d[0];
+    });
+}
+void Sha1_OpenSsl(benchmark::State& s) {
+    unsigned char md[20];
+    run(s, [&](auto p, unsigned n) { return SHA1(p, n, md)[0]; });
+}
+void Sha1_Portable(benchmark::State& s) {
+    unsigned d[5];
+    run(s, [&](auto p, unsigned n) {
+        orvane::calcSha1OnPath(orvane::Sha1Path::Portable, d, p, n, true);
+        return d[0];
+    });
+}
+
+#define SIZES ->Arg(64)->Arg(4096)->Arg(1 << 20)
+BENCHMARK(Crc32_Orvane) SIZES;
+BENCHMARK(Crc32_Zlib) SIZES;
+BENCHMARK(Crc32_Isal) SIZES;
+BENCHMARK(Crc32_Path<orvane::CrcPath::Table>) SIZES;
+BENCHMARK(Crc32_Path<orvane::CrcPath::Pclmul>) SIZES;
+BENCHMARK(Crc32_Path<orvane::CrcPath::Vpclmul>) SIZES;
+BENCHMARK(Sha1_Orvane) SIZES;
+BENCHMARK(Sha1_OpenSsl) SIZES;
+BENCHMARK(Sha1_Portable) SIZES;
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,491 @@
+// Separator-delimited list strings: reading entries with the tokenizer, appending
+// formatted entries to fixed buffers, and shortening lists at entry boundaries.
+#include "strings/lists.hpp"
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <cuchar>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "frame/boundary.hpp"
+#include "frame/text.hpp"
+#include "strings/tokenizer.hpp"
+
+namespace orvane {
+
+namespace {
+
+// Entries compared by the membership and equality tests are cut to this many
+// characters, as are formatted entries.
+constexpr std::size_t kEntryLimit = 1023;
+
+template <class C>
+using Text = std::basic_string<C>;
+
+// Walks the entries of a list with the tokenizer.
+template <class C>
+class EntryWalk {
+public:
+    EntryWalk(const C* list, const C* separators, const C* trimSet, const C* quotes)
+        : list_(list), sets_{trimSet, trimSet, nullptr, separators, nullptr, quotes}, buf_(length(list) + 1) {}
+
+    // Next entry (cut to the entry limit), or false at the end of the list.
+    bool next(Text<C>& entry) {
+        const int consumed = getToken<C>(buf_.data(), list_ + pos_, sets_, 0);
+        if (consumed <= 0) return false;
+        pos_ += static_cast<std::size_t>(consumed);
+        entry.assign(buf_.data(), boundedLength(buf_.data(), kEntryLimit));
+        return true;
+    }
+
+private:
+    const C* list_;
+    TokenSets<C> sets_;
+    std::vector<C> buf_;
+    std::size_t pos_ = 0;
+};
+
+template <class C>
+bool sameText(const Text<C>& a, const C* b, bool ignoreCase) {
+    const std::size_t n = length(b);
+    if (a.size() != n) return false;
+    for (std::size_t k = 0; k < n; ++k)
+        if (ignoreCase ? upper(a[k]) != upper(b[k]) : a[k] != b[k]) return false;
+    return true;
+}
+
+template <class C>
+int entryCount(const C* list, const C* separators, const C* quotes) noexcept {
+    if (!list || !separators) return 0;
+    const TokenSets<C> sets{nullptr, nullptr, nullptr, separators, nullptr, quotes};
+    int count = 0;
+    std::size_t pos = 0;
+    for (int n; (n = getToken<C>(nullptr, list + pos, sets, 0)) > 0; pos += static_cast<std::size_t>(n)) ++count;
+    return count;
+}
+
+template <class C>
+C* entryAt(const C* list, const C* separators, const C* quotes, int index) noexcept {
+    if (!list || !separators || index < 0) return nullptr;
+    const TokenSets<C> sets{nullptr, nullptr, nullptr, separators, nullptr, quotes};
+    std::size_t pos = 0;
+    for (int i = 0;; ++i) {
+        const int n = getToken<C>(nullptr, list + pos, sets, 0);
+        if (n <= 0) return nullptr;
+        if (i == index) return const_cast<C*>(list + pos);
+        pos += static_cast<std::size_t>(n);
+    }
+}
+
+bool isMember(const char* list, const char* item, const char* separators, const char* trimSet, const char* quotes,
+              bool ignoreCase) {
+    if (!list || !item || !separators) return false;
+    EntryWalk<char> walk(list, separators, trimSet, quotes);
+    std::string entry;
+    while (walk.next(entry))
+        if (sameText(entry, item, ignoreCase)) return true;
+    return false;
+}
+
+bool listsSame(const char* a, const char* b, const char* separators, const char* trimSet, bool ignoreCase,
+               bool anyOrder) {
+    if (!a || !b) return false;
+    EntryWalk<char> walkA(a, separators, trimSet, nullptr), walkB(b, separators, trimSet, nullptr);
+    std::string ea, eb;
+    bool anyEqual = false;
+    while (walkA.next(ea)) {
+        if (ea.empty()) continue;
+        if (anyOrder) {
+            if (!isMember(b, ea.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
+        } else if (!walkB.next(eb) || !sameText(eb, ea.c_str(), ignoreCase)) {
+            return false;
+        }
+        anyEqual = true;
+    }
+    if (anyOrder) {
+        EntryWalk<char> again(b, separators, trimSet, nullptr);
+        while (again.next(eb))
+            if (!eb.empty() && !isMember(a, eb.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
+    }
+    return anyEqual;
+}
+
+// Wide text as an 8-bit copy in the current locale's multibyte encoding; a unit that
+// has no encoding becomes "?".
+std::string narrowCopy(const tqWChar* s) {
+    std::string out;
+    std::mbstate_t state{};
+    char buf[MB_LEN_MAX];
+    for (; *s; ++s) {
+        const std::size_t n = std::c16rtomb(buf, *s, &state);
+        if (n == static_cast<std::size_t>(-1)) {
+            out += '?';
+            state = std::mbstate_t{};
+        } else {
+            out.append(buf, n);
+        }
+    }
+    return out;
+}
+
+// --- formatting -----------------------------------------------------------------------
+
+// 8-bit text of a wide format's conversions: numbers come out of snprintf as ASCII.
+void appendAscii(std::u16string& out, const char* s) {
+    for (; *s; ++s) out += static_cast<char16_t>(static_cast<unsigned char>(*s));
+}
+
+void appendPadded(std::u16string& out, const std::u16string& piece, int width, bool left) {
+    const int pad = width > static_cast<int>(piece.size()) ? width - static_cast<int>(piece.size()) : 0;
+    if (!left) out.append(static_cast<std::size_t>(pad), u' ');
+    out += piece;
+    if (left) out.append(static_cast<std::size_t>(pad), u' ');
+}
+
+// printf for a 16-bit format. "%s" and "%c" take 16-bit text and characters ("%ls",
+// "%ws" too); "%hs", "%S", "%hc" and "%C" take 8-bit ones. "%n" writes nothing.
+std::u16string formatWide(const tqWChar* format, va_list args) {
+    std::u16string out;
+    for (const tqWChar* f = format; *f && out.size() <= kEntryLimit; ++f) {
+        if (*f != u'%') {
+            out += *f;
+            continue;
+        }
+        const tqWChar* start = f++;
+        if (*f == u'%') {
+            out += u'%';
+            continue;
+        }
+        std::string spec = "%";
+        bool left = false;
+        while (*f && std::strchr("-+ #0", static_cast<int>(*f < 128 ? *f : 1))) {
+            if (*f == u'-') left = true;
+            spec += static_cast<char>(*f++);
+        }
+        int width = 0;
+        if (*f == u'*') {
+            width = va_arg(args, int);
+            if (width < 0) {
+                left = true;
+                width = -width;
+                spec += '-';
+            }
+            spec += std::to_string(width);
+            ++f;
+        } else {
+            while (*f >= u'0' && *f <= u'9') {
+                width = width * 10 + (*f - u'0');
+                spec += static_cast<char>(*f++);
+            }
+        }
+        int precision = -1;
+        if (*f == u'.') {
+            spec += '.';
+            ++f;
+            precision = 0;
+            if (*f == u'*') {
+                precision = va_arg(args, int);
+                spec += std::to_string(precision < 0 ? 0 : precision);
+                ++f;
+            } else {
+                while (*f >= u'0' && *f <= u'9') {
+                    precision = precision * 10 + (*f - u'0');
+                    spec += static_cast<char>(*f++);
+                }
+            }
+        }
+        std::string len;
+        while (*f == u'h' || *f == u'l' || *f == u'L' || *f == u'z' || *f == u'j' || *f == u't' || *f == u'w')
+            len += static_cast<char>(*f++);
+        const tqWChar conv = *f;
+        char num[512];
+        num[0] = '\0';
+        switch (conv) {
+            case u'd': case u'i': case u'u': case u'o': case u'x': case u'X': {
+                const std::string s = spec + (len == "w" ? "" : len) + static_cast<char>(conv);
+                const bool isSigned = conv == u'd' || conv == u'i';
+                if (len == "ll") {
+                    if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long long));
+                    else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, unsigned long long));
+                } else if (len == "l" || len == "z" || len == "j" || len == "t") {
+                    if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long));
+                    else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, unsigned long));
+                } else {
+                    if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, int));
+                    else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, unsigned));
+                }
+                appendAscii(out, num);
+                break;
+            }
+            case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A': {
+                const std::string s = spec + (len == "L" ? "L" : "") + static_cast<char>(conv);
+                if (len == "L") std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long double));
+                else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, double));
+                appendAscii(out, num);
+                break;
+            }
+            case u'p':
+                std::snprintf(num, sizeof num, (spec + "p").c_str(), va_arg(args, void*));
+                appendAscii(out, num);
+                break;
+            case u'c': case u'C': {
+                const int v = va_arg(args, int);
+                const bool narrow = conv == u'C' || len == "h";
+                const char16_t c = narrow ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
+                appendPadded(out, std::u16string(1, c), width, left);
+                break;
+            }
+            case u's': case u'S': {
+                const bool narrow = conv == u'S' || len == "h";
+                std::u16string piece;
+                if (narrow) {
+                    const char* s = va_arg(args, const char*);
+                    if (!s) s = "(null)";
+                    for (; *s && (precision < 0 || static_cast<int>(piece.size()) < precision); ++s)
+                        piece += static_cast<char16_t>(static_cast<unsigned char>(*s));
+                } else {
+                    const tqWChar* s = va_arg(args, const tqWChar*);
+                    if (!s) s = u"(null)";
+                    for (; *s && (precision < 0 || static_cast<int>(piece.size()) < precision); ++s) piece += *s;
+                }
+                appendPadded(out, piece, width, left);
+                break;
+            }
+            case u'n':
+                (void)va_arg(args, int*);
+                break;
+            default:
+                // Not a conversion: keep the text as written.
+                out.append(start, static_cast<std::size_t>(f - start) + (*f ? 1 : 0));
+                if (!*f) --f;
+                break;
+        }
+    }
+    if (out.size() > kEntryLimit) out.resize(kEntryLimit);
+    return out;
+}
+
+bool isLetterForCapital(char c) noexcept { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+bool isLetterForCapital(tqWChar c) noexcept { return std::iswalpha(static_cast<std::wint_t>(code(c))) != 0; }
+
+template <class C>
+void append(C* list, const C* separator, int capitalize, const C* format, va_list args) {
+    if (!list || !format) return;
+    std::size_t n = length(list);
+    const bool first = n == 0;
+    if (n > 0 && list[n - 1] != C('\n') && separator) {
+        const std::size_t sn = length(separator);
+        std::memcpy(list + n, separator, (sn + 1) * sizeof(C));
+        n += sn;
+    }
+    if (!*format) return;
+    Text<C> entry;
+    if constexpr (sizeof(C) == 1) {
+        char buf[kEntryLimit + 1];
+        va_list copy;
+        va_copy(copy, args);
+        const int r = std::vsnprintf(buf, sizeof buf, format, copy);
+        va_end(copy);
+        if (r < 0) buf[0] = '\0';
+        entry = buf;
+    } else {
+        va_list copy;
+        va_copy(copy, args);
+        try {
+            entry = formatWide(format, copy);
+        } catch (...) {
+            va_end(copy);
+            throw;
+        }
+        va_end(copy);
+    }
+    if (capitalize && first && !entry.empty() && isLetterForCapital(entry[0])) entry[0] = upper(entry[0]);
+    std::memcpy(list + n, entry.c_str(), (entry.size() + 1) * sizeof(C));
+}
+
+template <class C>
+const C* lastOf(const C* s, std::size_t n, C c) noexcept {
+    if (c == C(0)) return nullptr;
+    for (std::size_t k = n; k > 0; --k)
+        if (s[k - 1] == c) return s + k - 1;
+    return nullptr;
+}
+
+template <class C>
+void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLength, const C* groupChars) noexcept {
+    if (!list || maxLength < 4) return;
+    std::size_t n = length(list);
+    if (n <= static_cast<std::size_t>(maxLength)) return;
+    const std::size_t markerLength = marker ? length(marker) : 0;
+    const std::size_t target =
+        markerLength < static_cast<std::size_t>(maxLength) ? static_cast<std::size_t>(maxLength) - markerLength : 0;
+    const CharSet<C> group(groupChars);
+    std::size_t cut = target;
+    while (n > target) {
+        const C* sep = lastOf(list, n, separatorChar);
+        if (!sep) {
+            cut = target;
+            break;
+        }
+        std::size_t at = static_cast<std::size_t>(sep - list);
+        std::size_t grouped = 0;
+        if (!group.empty())
+            for (std::size_t k = at; k < n; ++k)
+                if (group.contains(list[k])) ++grouped;
+        list[at] = C(0);
+        n = at;
+        if (grouped % 2 == 1) {
+            // The separator stands inside an open group: drop the whole entry that holds it.
+            if (const C* open = lastOf(list, n, groupChars[0])) {
+                std::size_t o = static_cast<std::size_t>(open - list);
+                if (const C* before = lastOf(list, o, separatorChar)) {
+                    list[o] = C(0);
+                    at = static_cast<std::size_t>(before - list);
+                    list[at] = C(0);
+                    n = at;
+                }
+            }
+        }
+        cut = at;
+    }
+    if (marker && length(list + cut) < target) std::memcpy(list + cut, marker, (markerLength + 1) * sizeof(C));
+}
+
+}  // namespace
+
+void listAppend(char* list, const char* separator, int capitalize, const char* format, va_list args) noexcept {
+    guarded(0, [&] {
+        append(list, separator, capitalize, format, args);
+        return 0;
+    });
+}
+
+void listAppend(tqWChar* list, const tqWChar* separator, int capitalize, const tqWChar* format,
+                va_list args) noexcept {
+    guarded(0, [&] {
+        append(list, separator, capitalize, format, args);
+        return 0;
+    });
+}
+
+}  // namespace orvane
+
+using orvane::guarded;
+
+extern "C" {
+
+int tqString_listGetSize(const char* list, const char* separators, const char* quotes) noexcept {
+    return orvane::entryCount(list, separators, quotes);
+}
+
+char* tqString_listGetEntryA(const char* list, const char* separators, const char* quotes, int index) noexcept {
+    return orvane::entryAt(list, separators, quotes, index);
+}
+
+tqWChar* tqString_listGetEntryW(const tqWChar* list, const tqWChar* separators, const tqWChar* quotes,
+                                int index) noexcept {
+    return orvane::entryAt(list, separators, quotes, index);
+}
+
+int tqString_listIsMemberExt(const char* list, const char* item, const char* separators, const char* trimSet,
+                             const char* quotes, int ignoreCase) noexcept {
+    return guarded(0, [&] { return orvane::isMember(list, item, separators, trimSet, quotes, ignoreCase) ? 1 : 0; });
+}
+
+int tqString_listIsMemberA(const char* list, const char* item, const char* separators, const char* trimSet,
+                           int ignoreCase) noexcept {
+    return tqString_listIsMemberExt(list, item, separators, trimSet, nullptr, ignoreCase);
+}
+
+int tqString_listIsMemberW(const tqWChar* list, const tqWChar* item, const tqWChar* separators,
+                           const tqWChar* trimSet, int ignoreCase) noexcept {
+    return guarded(0, [&] {
+        if (!list || !item || !separators) return 0;
+        const std::string l = orvane::narrowCopy(list), i = orvane::narrowCopy(item),
+                          s = orvane::narrowCopy(separators);
+        std::string t;
+        if (trimSet) t = orvane::narrowCopy(trimSet);
+        return orvane::isMember(l.c_str(), i.c_str(), s.c_str(), trimSet ? t.c_str() : nullptr, nullptr, ignoreCase)
+                   ? 1
+                   : 0;
+    });
+}
+
+int tqString_listsAreSame(const char* listA, const char* listB, const char* separators, const char* trimSet,
+                          int ignoreCase, int anyOrder) noexcept {
+    return guarded(0, [&] { return orvane::listsSame(listA, listB, separators, trimSet, ignoreCase, anyOrder) ? 1 : 0; });
+}
+
+int tqStringFixed_listAppendExtVA(char* list, const char* separator, int capitalize, const char* format,
+                                  va_list args) noexcept {
+    orvane::listAppend(list, separator, capitalize, format, args);
+    return 0;
+}
+
+int tqStringFixed_listAppendExtVW(tqWChar* list, const tqWChar* separator, int capitalize, const tqWChar* format,
+                                  va_list args) noexcept {
+    orvane::listAppend(list, separator, capitalize, format, args);
+    return 0;
+}
+
+int tqStringFixed_listAppendExtA(char* list, const char* separator, int capitalize, const char* format,
+                                 ...) noexcept {
+    va_list args;
+    va_start(args, format);
+    orvane::listAppend(list, separator, capitalize, format, args);
+    va_end(args);
+    return 0;
+}
+
+int tqStringFixed_listAppendExtW(tqWChar* list, const tqWChar* separator, int capitalize, const tqWChar* format,
+                                 ...) noexcept {
+    va_list args;
+    va_start(args, format);
+    orvane::listAppend(list, separator, capitalize, format, args);
+    va_end(args);
+    return 0;
+}
+
+int tqStringFixed_listAppendA(char* list, const char* format, ...) noexcept {
+    va_list args;
+    va_start(args, format);
+    orvane::listAppend(list, ", ", 1, format, args);
+    va_end(args);
+    return 0;
+}
+
+int tqStringFixed_listAppendW(tqWChar* list, const tqWChar* format, ...) noexcept {
+    va_list args;
+    va_start(args, format);
+    orvane::listAppend(list, u", ", 1, format, args);
+    va_end(args);
+    return 0;
+}
+
+int tqStringFixed_listTruncateBySeparatorExtA(char* list, const char* marker, char separatorChar, int maxLength,
+                                              const char* groupChars) noexcept {
+    orvane::truncateBySeparator(list, marker, separatorChar, maxLength, groupChars);
+    return 0;
+}
+
+int tqStringFixed_listTruncateBySeparatorExtW(tqWChar* list, const tqWChar* marker, tqWChar separatorChar,
+                                              int maxLength, const tqWChar* groupChars) noexcept {
+    orvane::truncateBySeparator(list, marker, separatorChar, maxLength, groupChars);
+    return 0;
+}
+
+int tqStringFixed_listTruncateBySeparatorA(char* list, char separatorChar, int maxLength) noexcept {
+    orvane::truncateBySeparator<char>(list, "...", separatorChar, maxLength, nullptr);
+    return 0;
+}
+
+int tqStringFixed_listTruncateBySeparatorW(tqWChar* list, tqWChar separatorChar, int maxLength) noexcept {
+    orvane::truncateBySeparator<tqWChar>(list, u"...", separatorChar, maxLength, nullptr);
+    return 0;
+}
+
+}  // extern "C"
