@@ -160,11 +160,11 @@ std::u16string formatWide(const tqWChar* format, va_list args) {
             out += u'%';
             continue;
         }
-        std::string spec = "%";
+        std::string directive = "%";
         bool left = false;
         while (*f && std::strchr("-+ #0", static_cast<int>(*f < 128 ? *f : 1))) {
             if (*f == u'-') left = true;
-            spec += static_cast<char>(*f++);
+            directive += static_cast<char>(*f++);
         }
         int width = 0;
         if (*f == u'*') {
@@ -172,29 +172,29 @@ std::u16string formatWide(const tqWChar* format, va_list args) {
             if (width < 0) {
                 left = true;
                 width = -width;
-                spec += '-';
+                directive += '-';
             }
-            spec += std::to_string(width);
+            directive += std::to_string(width);
             ++f;
         } else {
             while (*f >= u'0' && *f <= u'9') {
                 width = width * 10 + (*f - u'0');
-                spec += static_cast<char>(*f++);
+                directive += static_cast<char>(*f++);
             }
         }
         int precision = -1;
         if (*f == u'.') {
-            spec += '.';
+            directive += '.';
             ++f;
             precision = 0;
             if (*f == u'*') {
                 precision = va_arg(args, int);
-                spec += std::to_string(precision < 0 ? 0 : precision);
+                directive += std::to_string(precision < 0 ? 0 : precision);
                 ++f;
             } else {
                 while (*f >= u'0' && *f <= u'9') {
                     precision = precision * 10 + (*f - u'0');
-                    spec += static_cast<char>(*f++);
+                    directive += static_cast<char>(*f++);
                 }
             }
         }
@@ -206,7 +206,7 @@ std::u16string formatWide(const tqWChar* format, va_list args) {
         num[0] = '\0';
         switch (conv) {
             case u'd': case u'i': case u'u': case u'o': case u'x': case u'X': {
-                const std::string s = spec + (len == "w" ? "" : len) + static_cast<char>(conv);
+                const std::string s = directive + (len == "w" ? "" : len) + static_cast<char>(conv);
                 const bool isSigned = conv == u'd' || conv == u'i';
                 if (len == "ll") {
                     if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long long));
@@ -222,14 +222,14 @@ std::u16string formatWide(const tqWChar* format, va_list args) {
                 break;
             }
             case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A': {
-                const std::string s = spec + (len == "L" ? "L" : "") + static_cast<char>(conv);
+                const std::string s = directive + (len == "L" ? "L" : "") + static_cast<char>(conv);
                 if (len == "L") std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long double));
                 else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, double));
                 appendAscii(out, num);
                 break;
             }
             case u'p':
-                std::snprintf(num, sizeof num, (spec + "p").c_str(), va_arg(args, void*));
+                std::snprintf(num, sizeof num, (directive + "p").c_str(), va_arg(args, void*));
                 appendAscii(out, num);
                 break;
             case u'c': case u'C': {
