@@ -31,5 +31,6 @@ build() {
   local dir=$1
   shift
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$(njobs)"
+  # Progress lines are dropped; warnings, errors and the build's own status stay.
+  cmake --build "$dir" -j "$(njobs)" | { grep -v '^\[' || true; }
 }

@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 
 install_packages
-build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=Release -DORVANE_BUILD_TESTS=OFF
+build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 orvane=$ROOT/build/release/bin/orvane
 "$orvane" --version
 

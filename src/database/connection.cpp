@@ -2,7 +2,6 @@
 // error texts for the host and quote escaping.
 #include "database/connection.hpp"
 
-#include <cuchar>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -133,50 +132,6 @@ void disconnect() noexcept {
 
 Connection::~Connection() {
     if (hdbc != SQL_NULL_HDBC) disconnect();
-}
-
-std::string narrow(const tqWChar* text) {
-    std::string out;
-    if (!text) return out;
-    std::mbstate_t state{};
-    char buf[MB_LEN_MAX];
-    for (const tqWChar* p = text; *p; ++p) {
-        const std::size_t n = std::c16rtomb(buf, *p, &state);
-        if (n == static_cast<std::size_t>(-1)) {
-            out += '?';
-            state = std::mbstate_t{};
-        } else {
-            out.append(buf, n);
-        }
-    }
-    return out;
-}
-
-std::u16string widen(const std::string& text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::mbstate_t state{};
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        char16_t unit = 0;
-        const std::size_t n = std::mbrtoc16(&unit, p, static_cast<std::size_t>(end - p), &state);
-        if (n == static_cast<std::size_t>(-3)) {
-            out += unit;  // second half of a surrogate pair, no input consumed
-        } else if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2) || n == 0) {
-            if (n == 0) {
-                out += u'\0';
-                ++p;
-            } else {
-                out += static_cast<char16_t>(static_cast<unsigned char>(*p++));
-                state = std::mbstate_t{};
-            }
-        } else {
-            out += unit;
-            p += n;
-        }
-    }
-    return out;
 }
 
 char* heapCopy(const std::string& text) {

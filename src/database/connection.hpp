@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/wide_text.hpp"
 #include "orvane.h"
 
 namespace orvane::db {
@@ -113,11 +114,8 @@ int fillDescriptor(SQLDADescriptor* desc, ResultSet* rs);
 
 void releaseDescriptor(SQLDADescriptor* desc) noexcept;
 
-// Text between the two widths through the locale's codeset (the thread's ANSI code page
-// of the original platform). Unconvertible units become '?'; bytes that are no valid
-// sequence keep their value as a 16-bit unit.
-std::string narrow(const tqWChar* text);
-std::u16string widen(const std::string& text);
+using orvane::narrow;
+using orvane::widen;
 
 // Heap copy for handing to the host (malloc, released by the family's free functions).
 char* heapCopy(const std::string& text);

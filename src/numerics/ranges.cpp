@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cuchar>
 #include <string>
 #include <vector>
 
 #include "frame/boundary.hpp"
 #include "frame/text.hpp"
+#include "frame/wide_text.hpp"
 #include "numerics/numbers.hpp"
 #include "orvane.h"
 #include "strings/tokenizer.hpp"
@@ -279,18 +279,6 @@ std::string formatDoubleList(const std::string& list, int precision) {
     return writeAll(readAll(work), precision);
 }
 
-// Wide text to the multibyte text of the current locale; false when a unit has no form.
-bool toMultibyte(const tqWChar* w, std::string& out) {
-    std::mbstate_t state{};
-    char buf[MB_LEN_MAX];
-    for (; *w; ++w) {
-        const std::size_t n = std::c16rtomb(buf, *w, &state);
-        if (n == static_cast<std::size_t>(-1)) return false;
-        out.append(buf, n);
-    }
-    return true;
-}
-
 int findDouble(double value, const char* list, const char* separators, double tolerance) {
     if (!list || !separators) return -1;
     orvane::TokenSets<char> sets;
@@ -414,7 +402,7 @@ TQ_API int tqStringAsList_findDoubleW(double value, const tqWChar* list, const t
     if (!list || !separators) return -1;
     return orvane::guarded(-1, [&] {
         std::string l, s;
-        if (!toMultibyte(list, l) || !toMultibyte(separators, s)) return -1;
+        if (!orvane::narrowExact(list, l) || !orvane::narrowExact(separators, s)) return -1;
         return findDouble(value, l.c_str(), s.c_str(), tolerance);
     });
 }

@@ -6,13 +6,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <cuchar>
 #include <cwctype>
 #include <string>
 #include <vector>
 
 #include "frame/boundary.hpp"
 #include "frame/text.hpp"
+#include "frame/wide_text.hpp"
 #include "strings/tokenizer.hpp"
 
 namespace orvane {
@@ -112,24 +112,6 @@ bool listsSame(const char* a, const char* b, const char* separators, const char*
             if (!eb.empty() && !isMember(a, eb.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
     }
     return anyEqual;
-}
-
-// Wide text as an 8-bit copy in the current locale's multibyte encoding; a unit that
-// has no encoding becomes "?".
-std::string narrowCopy(const tqWChar* s) {
-    std::string out;
-    std::mbstate_t state{};
-    char buf[MB_LEN_MAX];
-    for (; *s; ++s) {
-        const std::size_t n = std::c16rtomb(buf, *s, &state);
-        if (n == static_cast<std::size_t>(-1)) {
-            out += '?';
-            state = std::mbstate_t{};
-        } else {
-            out.append(buf, n);
-        }
-    }
-    return out;
 }
 
 // --- formatting -----------------------------------------------------------------------
@@ -405,10 +387,10 @@ int tqString_listIsMemberW(const tqWChar* list, const tqWChar* item, const tqWCh
                            const tqWChar* trimSet, int ignoreCase) noexcept {
     return guarded(0, [&] {
         if (!list || !item || !separators) return 0;
-        const std::string l = orvane::narrowCopy(list), i = orvane::narrowCopy(item),
-                          s = orvane::narrowCopy(separators);
+        const std::string l = orvane::narrow(list), i = orvane::narrow(item),
+                          s = orvane::narrow(separators);
         std::string t;
-        if (trimSet) t = orvane::narrowCopy(trimSet);
+        if (trimSet) t = orvane::narrow(trimSet);
         return orvane::isMember(l.c_str(), i.c_str(), s.c_str(), trimSet ? t.c_str() : nullptr, nullptr, ignoreCase)
                    ? 1
                    : 0;
