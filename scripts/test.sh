@@ -8,8 +8,8 @@ source "$ROOT/scripts/common.sh"
 
 install_packages
 
-build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-build "$ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON
+build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=ON
+build "$ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BUILD_TESTS=ON
 
 pgdir=$ROOT/build/pg
 stop_pg() { "$ROOT/scripts/throwaway-pg.sh" stop "$pgdir" || true; }
@@ -19,6 +19,7 @@ if [ -x "$ROOT/scripts/throwaway-pg.sh" ]; then
   export ORVANE_REQUIRE_PG=1
 fi
 
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 for dir in release asan; do
   echo "== ctest ($dir)"

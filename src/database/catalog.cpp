@@ -1,11 +1,11 @@
 // Catalog listing, table lookup and table description.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
-#include <cwctype>
 
 #include "database/connection.hpp"
 #include "frame/boundary.hpp"
+#include "frame/text.hpp"
 
 namespace orvane::db {
 
@@ -55,33 +55,12 @@ void freeStrings(C** names, int count) noexcept {
     std::free(names);
 }
 
-// Case-insensitive equality of two texts of the locale's codeset, compared as wide
-// characters so that multibyte letters fold too.
+// Case-insensitive equality of two texts of the locale's codeset, compared as 16-bit
+// units so that multibyte letters fold too.
 bool sameName(const std::string& a, const std::string& b) {
-    auto wide = [](const std::string& s, std::wstring& out) {
-        std::mbstate_t state{};
-        const char* p = s.c_str();
-        const std::size_t n = std::mbsrtowcs(nullptr, &p, 0, &state);
-        if (n == static_cast<std::size_t>(-1)) return false;
-        out.assign(n, L'\0');
-        p = s.c_str();
-        state = std::mbstate_t{};
-        std::mbsrtowcs(out.data(), &p, n, &state);
-        return true;
-    };
-    std::wstring wa, wb;
-    if (!wide(a, wa) || !wide(b, wb)) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-                return false;
-        return true;
-    }
-    if (wa.size() != wb.size()) return false;
-    for (std::size_t i = 0; i < wa.size(); ++i)
-        if (std::towupper(static_cast<std::wint_t>(wa[i])) != std::towupper(static_cast<std::wint_t>(wb[i])))
-            return false;
-    return true;
+    const std::u16string wa = widen(a), wb = widen(b);
+    return std::equal(wa.begin(), wa.end(), wb.begin(), wb.end(),
+                      [](char16_t x, char16_t y) { return orvane::upper(x) == orvane::upper(y); });
 }
 
 int findTable(const std::string& name) {
