@@ -1,0 +1,313 @@
+// Column access over filled row descriptors: values picked out by column name and read as
+// text, integers or doubles; column-name and value lists for SQL statements; table names
+// and literals made safe; and the row count of a table. Only the row count touches the
+// database, through the cursor functions.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "database/connection.hpp"
+#include "frame/boundary.hpp"
+#include "frame/text.hpp"
+
+namespace orvane::db {
+
+namespace {
+
+// Column names compared with letter case ignored. Equal units match at once; two units
+// that differ are folded with the locale's upper-case mapping.
+bool sameName(const tqWChar* a, const tqWChar* b) {
+    for (;; ++a, ++b) {
+        if (*a == *b) {
+            if (!*a) return true;
+        } else if (upper(*a) != upper(*b)) {
+            return false;
+        }
+    }
+}
+
+// 8-bit names are texts of the locale's codeset. While both sides are ASCII (always whole
+// characters) they are compared byte by byte; from the first byte above 127 the rest is
+// compared as 16-bit text, so that multibyte letters fold too.
+bool sameName(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const unsigned ca = code(*a), cb = code(*b);
+        if (ca >= 0x80 || cb >= 0x80) {
+            const std::u16string wa = widen(a), wb = widen(b);
+            return sameName(wa.c_str(), wb.c_str());
+        }
+        if (ca == cb) {
+            if (!ca) return true;
+        } else if (upper(static_cast<tqWChar>(ca)) != upper(static_cast<tqWChar>(cb))) {
+            return false;
+        }
+    }
+}
+
+// Index of the column named `name`: the last one when the descriptor holds the name twice,
+// so the walk starts at the end and stops at the first match. -1 when none matches (also
+// for a missing descriptor, name or names array).
+template <class C>
+int findColumn(const SQLDADescriptor* d, const C* name) {
+    if (!d || !name || d->count <= 0 || !d->names) return -1;
+    for (int i = d->count - 1; i >= 0; --i) {
+        const C* columnName = static_cast<const C*>(d->names[i]);
+        if (columnName && sameName(columnName, name)) return i;
+    }
+    return -1;
+}
+
+template <class C>
+C* columnValue(const SQLDADescriptor* d, const C* name) {
+    const int i = findColumn(d, name);
+    if (i < 0 || !d->values) return nullptr;
+    return static_cast<C*>(d->values[i]);
+}
+
+// The standard text-to-integer reading (leading white space, a sign, digits up to the first
+// other character, 0 without any); a value beyond the int range gives the nearest bound.
+int toInt(const char* text) {
+    const long long v = std::strtoll(text, nullptr, 10);
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+double toDouble(const char* text) { return std::strtod(text, nullptr); }
+
+template <class C>
+int columnString(const SQLDADescriptor* d, const C* name, C* dest) {
+    if (!dest) return kGenericError;
+    const C* value = columnValue(d, name);
+    if (!value) {
+        dest[0] = C{0};
+        return kGenericError;
+    }
+    std::memmove(dest, value, (length(value) + 1) * sizeof(C));
+    return 0;
+}
+
+int copyColumnString(const SQLDADescriptor* d, const char* name, char* dest) {
+    if (!dest) return kGenericError;
+    const char* value = columnValue(d, name);
+    if (!value || !*value) return kGenericError;
+    std::memmove(dest, value, std::strlen(value) + 1);
+    return 0;
+}
+
+template <class T, class Convert>
+int copyColumnNumber(const SQLDADescriptor* d, const char* name, T* dest, Convert convert) {
+    if (!dest) return kGenericError;
+    const char* value = columnValue(d, name);
+    if (!value || !*value) return kGenericError;
+    *dest = convert(value);
+    return 0;
+}
+
+// The list is built in one growing string and handed out as one exact block, so that a
+// row of many columns costs linear time (appending piece by piece to a heap string would
+// rescan and reallocate it for every piece).
+char* namesList(const SQLDADescriptor* d) {
+    if (!d || d->count <= 0 || !d->names) return nullptr;
+    std::string out;
+    for (int i = 0; i < d->count; ++i) {
+        if (i) out += ", ";
+        if (const char* name = static_cast<const char*>(d->names[i])) out += name;
+    }
+    return heapCopy(out);
+}
+
+template <class C>
+C* valuesList(const SQLDADescriptor* d) {
+    if (!d || d->count <= 0) return nullptr;
+    std::basic_string<C> out;
+    for (int i = 0; i < d->count; ++i) {
+        if (i) {
+            out += C{','};
+            out += C{' '};
+        }
+        const C* value = d->values ? static_cast<const C*>(d->values[i]) : nullptr;
+        if (d->types && d->types[i] == SQL_CHAR) {
+            // Only fixed-length character columns are quoted, and the value goes in as it
+            // stands: quotes inside it are not doubled.
+            out += C{'\''};
+            if (value) out += value;
+            out += C{'\''};
+        } else if (!value || !*value) {
+            out += C{'0'};
+        } else {
+            out += value;
+        }
+    }
+    return heapCopy(out);
+}
+
+int freeList(void* address) {
+    if (!address) return kGenericError;
+    void** list = static_cast<void**>(address);
+    if (!*list) return kGenericError;
+    std::free(*list);
+    *list = nullptr;
+    return 0;
+}
+
+// The characters that may not stand in a table name; each becomes "#".
+constexpr char kTableNameSet[] = ".*&%(){}!^-+=/\\";
+constexpr tqWChar kTableNameSetW[] = u".*&%(){}!^-+=/\\";
+constexpr std::size_t kScratchChars = 256;
+// A converted name longer than this is cut to kShortName characters.
+constexpr std::size_t kLongName = 32;
+constexpr std::size_t kShortName = 31;
+
+int replaceChars(char* dest, const char* source) { return tqString_replaceCharsA(dest, source, kTableNameSet, "#", 0); }
+int replaceChars(tqWChar* dest, const tqWChar* source) {
+    return tqString_replaceCharsW(dest, source, kTableNameSetW, u"#", 0);
+}
+int spaceToUnderscore(char* text) { return tqString_spaceToUnderscoreA(text); }
+int spaceToUnderscore(tqWChar* text) { return tqString_spaceToUnderscoreW(text); }
+
+template <class C>
+int convertTableName(C* name) {
+    if (!name) return 0;
+    C scratch[kScratchChars];
+    // A name longer than the scratch would be cut to 31 characters anyway.
+    const std::size_t n = boundedLength(name, kScratchChars - 1);
+    std::memcpy(scratch, name, n * sizeof(C));
+    scratch[n] = C{0};
+    replaceChars(scratch, scratch);
+    spaceToUnderscore(scratch);
+    std::size_t len = length(scratch);
+    if (len > kLongName) {
+        len = kShortName;
+        scratch[len] = C{0};
+    }
+    std::memcpy(name, scratch, (len + 1) * sizeof(C));
+    return 0;
+}
+
+// Line feeds dropped, apostrophes doubled. Built apart from `dest` first, so that a
+// destination overlapping the source still gets the whole text.
+template <class C>
+int convertString(C* dest, const C* source) {
+    if (!dest || !source) return kGenericError;
+    const std::size_t n = length(source);
+    std::basic_string<C> out;
+    out.reserve(n * 2);
+    for (std::size_t i = 0; i < n; ++i) {
+        const C c = source[i];
+        if (c == C{'\n'}) continue;
+        out += c;
+        if (c == C{'\''}) out += c;
+    }
+    std::memcpy(dest, out.c_str(), (out.size() + 1) * sizeof(C));
+    return 0;
+}
+
+int numTableRows(const char* table) {
+    if (!table) return -1;
+    const std::string sql = "SELECT COUNT (*) FROM " + std::string(table) + ";";
+    std::uint16_t id = 0;
+    if (!tqDBWin_openCursorWithIDA(&id, sql.c_str())) return -1;
+    SQLDADescriptor row{};
+    int rows = -1;
+    // A count whose value could not be read is a failed count as well.
+    if (tqDBWin_fetchRowByIDA(&row, id) && row.count > 0 && row.values && row.values[0])
+        rows = toInt(static_cast<const char*>(row.values[0]));
+    tqDBWin_freeSQLDADescriptorA(&row);
+    tqDBWin_closeCursorWithID(id);
+    return rows;
+}
+
+}  // namespace
+
+}  // namespace orvane::db
+
+using namespace orvane::db;
+using orvane::guarded;
+
+extern "C" {
+
+int tqDBUtils_findSqlColumnName(const SQLDADescriptor* desc, const char* name) noexcept {
+    return guarded(0, [&] { return findColumn(desc, name) >= 0 ? 1 : 0; });
+}
+
+char* tqDBUtils_getSqlColumnDataPA(const SQLDADescriptor* desc, const char* name) noexcept {
+    return guarded(static_cast<char*>(nullptr), [&] { return columnValue(desc, name); });
+}
+
+tqWChar* tqDBUtils_getSqlColumnDataPW(const SQLDADescriptor* desc, const tqWChar* name) noexcept {
+    return guarded(static_cast<tqWChar*>(nullptr), [&] { return columnValue(desc, name); });
+}
+
+int tqDBUtils_getSqlColumnStringA(const SQLDADescriptor* desc, const char* name, char* dest) noexcept {
+    return guarded(kGenericError, [&] { return columnString(desc, name, dest); });
+}
+
+int tqDBUtils_getSqlColumnStringW(const SQLDADescriptor* desc, const tqWChar* name, tqWChar* dest) noexcept {
+    return guarded(kGenericError, [&] { return columnString(desc, name, dest); });
+}
+
+int tqDBUtils_copySqlColumnString(const SQLDADescriptor* desc, const char* name, char* dest) noexcept {
+    return guarded(kGenericError, [&] { return copyColumnString(desc, name, dest); });
+}
+
+int tqDBUtils_getSqlColumnInt(const SQLDADescriptor* desc, const char* name) noexcept {
+    return guarded(0, [&] {
+        const char* value = columnValue(desc, name);
+        return value ? toInt(value) : 0;
+    });
+}
+
+int tqDBUtils_copySqlColumnInt(const SQLDADescriptor* desc, const char* name, int* dest) noexcept {
+    return guarded(kGenericError, [&] { return copyColumnNumber(desc, name, dest, toInt); });
+}
+
+double tqDBUtils_getSqlColumnDouble(const SQLDADescriptor* desc, const char* name) noexcept {
+    return guarded(0.0, [&] {
+        const char* value = columnValue(desc, name);
+        return value ? toDouble(value) : 0.0;
+    });
+}
+
+int tqDBUtils_copySqlColumnDouble(const SQLDADescriptor* desc, const char* name, double* dest) noexcept {
+    return guarded(kGenericError, [&] { return copyColumnNumber(desc, name, dest, toDouble); });
+}
+
+char* tqDBUtils_getColumnNamesList(const SQLDADescriptor* desc) noexcept {
+    return guarded(static_cast<char*>(nullptr), [&] { return namesList(desc); });
+}
+
+char* tqDBUtils_getColumnValuesListA(const SQLDADescriptor* desc) noexcept {
+    return guarded(static_cast<char*>(nullptr), [&] { return valuesList<char>(desc); });
+}
+
+tqWChar* tqDBUtils_getColumnValuesListW(const SQLDADescriptor* desc) noexcept {
+    return guarded(static_cast<tqWChar*>(nullptr), [&] { return valuesList<tqWChar>(desc); });
+}
+
+int tqDBUtils_freeList(void* listAddress) noexcept { return freeList(listAddress); }
+
+int tqDBUtils_convertTableNameA(char* name) noexcept { return convertTableName(name); }
+
+int tqDBUtils_convertTableNameW(tqWChar* name) noexcept { return convertTableName(name); }
+
+int tqDBUtils_convertStringA(char* dest, const char* source) noexcept {
+    // A scratch copy that cannot be had leaves the destination untouched and gives 0.
+    return guarded(0, [&] { return convertString(dest, source); });
+}
+
+int tqDBUtils_convertStringW(tqWChar* dest, const tqWChar* source) noexcept {
+    return guarded(0, [&] { return convertString(dest, source); });
+}
+
+int tqDBUtils_getNumTableRowsA(const char* table) noexcept {
+    return guarded(-1, [&] { return numTableRows(table); });
+}
+
+int tqDBUtils_getNumTableRowsW(const tqWChar* table) noexcept {
+    return guarded(-1, [&] { return table ? numTableRows(narrow(table).c_str()) : -1; });
+}
+
+}  // extern "C"
