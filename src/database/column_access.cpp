@@ -2,10 +2,11 @@
 // text, integers or doubles; column-name and value lists for SQL statements; table names
 // and literals made safe; and the row count of a table. Only the row count touches the
 // database, through the cursor functions.
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cuchar>
+#include <cwchar>
 #include <string>
 
 #include "database/connection.hpp"
@@ -28,19 +29,49 @@ bool sameName(const tqWChar* a, const tqWChar* b) {
     }
 }
 
+// The 16-bit units of an 8-bit text of the locale's codeset, one at a time and without
+// allocating, decoded as widen() decodes them (a byte that starts no valid sequence stands
+// for itself). 0 at the end.
+class Units {
+public:
+    explicit Units(const char* text) noexcept : p_(text) {}
+    char16_t next() noexcept {
+        char16_t unit = 0;
+        const std::size_t n = std::mbrtoc16(&unit, p_, MB_LEN_MAX, &state_);
+        if (n == static_cast<std::size_t>(-3)) return unit;  // second half of a pair
+        if (n == 0) return 0;
+        if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+            state_ = std::mbstate_t{};
+            return static_cast<char16_t>(code(*p_++));
+        }
+        p_ += n;
+        return unit;
+    }
+
+private:
+    const char* p_;
+    std::mbstate_t state_{};
+};
+
 // 8-bit names are texts of the locale's codeset. While both sides are ASCII (always whole
-// characters) they are compared byte by byte; from the first byte above 127 the rest is
-// compared as 16-bit text, so that multibyte letters fold too.
+// characters) they are compared byte by byte; from the first byte above 127 on, the rest
+// is compared as 16-bit units, so that multibyte letters fold too.
 bool sameName(const char* a, const char* b) {
     for (;; ++a, ++b) {
         const unsigned ca = code(*a), cb = code(*b);
-        if (ca >= 0x80 || cb >= 0x80) {
-            const std::u16string wa = widen(a), wb = widen(b);
-            return sameName(wa.c_str(), wb.c_str());
-        }
+        if (ca >= 0x80 || cb >= 0x80) break;
         if (ca == cb) {
             if (!ca) return true;
         } else if (upper(static_cast<tqWChar>(ca)) != upper(static_cast<tqWChar>(cb))) {
+            return false;
+        }
+    }
+    Units ua(a), ub(b);
+    for (;;) {
+        const tqWChar x = ua.next(), y = ub.next();
+        if (x == y) {
+            if (!x) return true;
+        } else if (upper(x) != upper(y)) {
             return false;
         }
     }

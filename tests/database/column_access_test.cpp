@@ -83,9 +83,11 @@ TEST(ColumnAccess, LookupAndConversions) {
     EXPECT_EQ(std::u16string(wbuf), u"it's");
     EXPECT_EQ(tqDBUtils_getSqlColumnStringW(&w, u"ÉTAGE", wbuf), kGeneric);  // found, value NULL
     EXPECT_EQ(tqDBUtils_getSqlColumnDataPW(&w, u"étage"), nullptr);
-    void* utf8[] = {(void*)"Étage"};
-    const SQLDADescriptor u{1, utf8, values, types, nullptr, nullptr, nullptr, nullptr};
+    void* utf8[] = {(void*)"Étage", (void*)"niveau_été", (void*)"niveau_x"};
+    const SQLDADescriptor u{3, utf8, values, types, nullptr, nullptr, nullptr, nullptr};
     EXPECT_EQ(tqDBUtils_getSqlColumnDataPA(&u, "éTAGE"), values[0]);
+    EXPECT_EQ(tqDBUtils_getSqlColumnDataPA(&u, "NIVEAU_ÉTÉ"), values[1]);
+    EXPECT_EQ(tqDBUtils_findSqlColumnName(&u, "niveau_ét"), 0);
     tqWChar* wl = tqDBUtils_getColumnValuesListW(&w);
     EXPECT_EQ(std::u16string(wl ? wl : u"(null)"), u"'it's', ''");
     EXPECT_EQ(tqDBUtils_freeList(&wl), 0);
