@@ -9,6 +9,8 @@
 #include <cwchar>
 #include <string>
 
+#include <langinfo.h>
+
 #include "database/connection.hpp"
 #include "frame/boundary.hpp"
 #include "frame/text.hpp"
@@ -19,11 +21,18 @@ namespace {
 
 // Column names compared with letter case ignored. Equal units match at once; two units
 // that differ are folded with the locale's upper-case mapping.
+// Two different units that fold to the same letter. ASCII units can only do so when they
+// are a letter pair 32 apart, which spares the locale's mapping for most mismatches.
+inline bool foldEqual(tqWChar x, tqWChar y) noexcept {
+    if (code(x) < 0x80 && code(y) < 0x80 && (code(x) ^ code(y)) != 0x20) return false;
+    return upper(x) == upper(y);
+}
+
 bool sameName(const tqWChar* a, const tqWChar* b) {
     for (;; ++a, ++b) {
         if (*a == *b) {
             if (!*a) return true;
-        } else if (upper(*a) != upper(*b)) {
+        } else if (!foldEqual(*a, *b)) {
             return false;
         }
     }
@@ -53,17 +62,40 @@ private:
     std::mbstate_t state_{};
 };
 
-// 8-bit names are texts of the locale's codeset. While both sides are ASCII (always whole
-// characters) they are compared byte by byte; from the first byte above 127 on, the rest
-// is compared as 16-bit units, so that multibyte letters fold too.
-bool sameName(const char* a, const char* b) {
+// What the locale's codeset lets a comparison of 8-bit names skip: in a single-byte codeset
+// every byte is a character; in UTF-8 a character starts at any byte that is not 10xxxxxx;
+// in other multibyte codesets (where a trailing byte may look like ASCII) only a run of
+// ASCII bytes from the start is known to be whole characters.
+enum class Codeset { SingleByte, Utf8, Other };
+
+Codeset currentCodeset() noexcept {
+    if (MB_CUR_MAX == 1) return Codeset::SingleByte;
+    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0 ? Codeset::Utf8 : Codeset::Other;
+}
+
+// 8-bit names are texts of the locale's codeset. Equal bytes are skipped and ASCII letters
+// folded byte by byte; from the first character that needs decoding on, the rest is
+// compared as 16-bit units, so that multibyte letters fold too.
+bool sameName(const char* a, const char* b, Codeset codeset) {
+    const char* const first = a;
+    const bool skipMultibyte = codeset != Codeset::Other;
     for (;; ++a, ++b) {
         const unsigned ca = code(*a), cb = code(*b);
-        if (ca >= 0x80 || cb >= 0x80) break;
         if (ca == cb) {
+            if (ca - 1u < 0x7Fu || (ca && skipMultibyte)) continue;
             if (!ca) return true;
-        } else if (upper(static_cast<tqWChar>(ca)) != upper(static_cast<tqWChar>(cb))) {
+            break;
+        } else if (ca >= 0x80 || cb >= 0x80) {
+            break;
+        } else if (!foldEqual(static_cast<tqWChar>(ca), static_cast<tqWChar>(cb))) {
             return false;
+        }
+    }
+    // Decoding starts at the beginning of the character that holds the first difference.
+    if (codeset == Codeset::Utf8) {
+        while (a > first && (code(*a) & 0xC0u) == 0x80u) {
+            --a;
+            --b;
         }
     }
     Units ua(a), ub(b);
@@ -71,11 +103,13 @@ bool sameName(const char* a, const char* b) {
         const tqWChar x = ua.next(), y = ub.next();
         if (x == y) {
             if (!x) return true;
-        } else if (upper(x) != upper(y)) {
+        } else if (!foldEqual(x, y)) {
             return false;
         }
     }
 }
+
+bool sameName(const tqWChar* a, const tqWChar* b, Codeset) { return sameName(a, b); }
 
 // Index of the column named `name`: the last one when the descriptor holds the name twice,
 // so the walk starts at the end and stops at the first match. -1 when none matches (also
@@ -83,9 +117,10 @@ bool sameName(const char* a, const char* b) {
 template <class C>
 int findColumn(const SQLDADescriptor* d, const C* name) {
     if (!d || !name || d->count <= 0 || !d->names) return -1;
+    const Codeset codeset = sizeof(C) == 1 ? currentCodeset() : Codeset::Other;
     for (int i = d->count - 1; i >= 0; --i) {
         const C* columnName = static_cast<const C*>(d->names[i]);
-        if (columnName && sameName(columnName, name)) return i;
+        if (columnName && sameName(columnName, name, codeset)) return i;
     }
     return -1;
 }
