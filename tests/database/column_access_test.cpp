@@ -160,4 +160,7 @@ TEST_P(DbTest, ColumnAccessOnFetchedRows) {
     EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col"), -1);
     tqDBWin_closeCursorWithID(held[1]);
     EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col"), 2);
+    tqDBWin_disconnectDatabase();
+    tqDBWin_closeCursorWithID(held[0]);
+    EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col"), -1);
 }
