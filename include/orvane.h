@@ -661,6 +661,80 @@ TQ_API int tqDBWin_fetchRowByIDW(SQLDADescriptor* desc, uint16_t id) TQ_NOEXCEPT
 /* Closes a cursor: 1, or 0 when no cursor has that identifier. */
 TQ_API int tqDBWin_closeCursorWithID(uint16_t id) TQ_NOEXCEPT;
 
+
+/* --- Column access ------------------------------------------------------------------ */
+/* Reads a filled SQLDADescriptor by column name: an 8-bit descriptor (filled by an A
+ * function) for the functions without suffix and the A forms, a wide one for the W forms.
+ * Names match with letter case ignored; when a name occurs twice the last column wins.
+ * A NULL descriptor or name gives the nothing-done result stated. Nothing here touches
+ * the database except tqDBUtils_getNumTableRowsA/W. */
+
+/* 1 when some column has that name, else 0. */
+TQ_API int tqDBUtils_findSqlColumnName(const SQLDADescriptor* desc, const char* name) TQ_NOEXCEPT;
+
+/* The column's value text inside the descriptor (not a copy; valid until the descriptor is
+ * released or refilled), or NULL when no column matches or its value slot is NULL. */
+TQ_API char* tqDBUtils_getSqlColumnDataPA(const SQLDADescriptor* desc, const char* name) TQ_NOEXCEPT;
+TQ_API tqWChar* tqDBUtils_getSqlColumnDataPW(const SQLDADescriptor* desc, const tqWChar* name) TQ_NOEXCEPT;
+
+/* Copies the value whole (unbounded) into `dest`: 0. 32768 when the column or its value is
+ * missing (a non-NULL `dest` then receives the empty text) or `dest` is NULL. */
+TQ_API int tqDBUtils_getSqlColumnStringA(const SQLDADescriptor* desc, const char* name, char* dest) TQ_NOEXCEPT;
+TQ_API int tqDBUtils_getSqlColumnStringW(const SQLDADescriptor* desc, const tqWChar* name,
+                                         tqWChar* dest) TQ_NOEXCEPT;
+
+/* Copies a non-empty value whole (unbounded) into `dest`: 0. 32768, `dest` untouched, when
+ * `dest` is NULL, the column or value is missing, or the value is empty. */
+TQ_API int tqDBUtils_copySqlColumnString(const SQLDADescriptor* desc, const char* name, char* dest) TQ_NOEXCEPT;
+
+/* The value read as strtol reads it (blanks and a sign first, digits up to the first other
+ * character; "12.7" gives 12, "" 0), held to the int range. 0 when the column or value is
+ * missing. */
+TQ_API int tqDBUtils_getSqlColumnInt(const SQLDADescriptor* desc, const char* name) TQ_NOEXCEPT;
+
+/* Stores the integer reading of a non-empty value in *dest: 0. 32768, *dest untouched,
+ * when dest is NULL or the column or value is missing or empty. */
+TQ_API int tqDBUtils_copySqlColumnInt(const SQLDADescriptor* desc, const char* name, int* dest) TQ_NOEXCEPT;
+
+/* The value read as strtod reads it (current locale's decimal point); 0.0 when missing. */
+TQ_API double tqDBUtils_getSqlColumnDouble(const SQLDADescriptor* desc, const char* name) TQ_NOEXCEPT;
+
+/* As tqDBUtils_copySqlColumnInt, with the strtod reading. */
+TQ_API int tqDBUtils_copySqlColumnDouble(const SQLDADescriptor* desc, const char* name, double* dest) TQ_NOEXCEPT;
+
+/* The column names joined by ", " ('id, label, amount') as a new heap text; NULL for a NULL
+ * descriptor or one without columns. Release with tqDBUtils_freeList. */
+TQ_API char* tqDBUtils_getColumnNamesList(const SQLDADescriptor* desc) TQ_NOEXCEPT;
+
+/* The values joined by ", " as a new heap text: SQL_CHAR (1) values in '' (quotes inside
+ * not doubled; a NULL value gives ''), every other type bare, with "0" for an empty or NULL
+ * value: 'ab', 0, x y. NULL for a NULL descriptor or one without columns. Release with
+ * tqDBUtils_freeList. */
+TQ_API char* tqDBUtils_getColumnValuesListA(const SQLDADescriptor* desc) TQ_NOEXCEPT;
+TQ_API tqWChar* tqDBUtils_getColumnValuesListW(const SQLDADescriptor* desc) TQ_NOEXCEPT;
+
+/* Frees a list: `listAddress` is the address of the caller's list pointer (char** or
+ * tqWChar**), which is set to NULL. 0; 32768 when the address or the pointer is NULL. */
+TQ_API int tqDBUtils_freeList(void* listAddress) TQ_NOEXCEPT;
+
+/* Makes a table name safe in place (at most 255 characters): each of . * & % ( ) { } ! ^
+ * - + = / \ becomes "#", each blank "_", and a result longer than 32 characters is cut to
+ * 31 (exactly 32 stay). Always 0. */
+TQ_API int tqDBUtils_convertTableNameA(char* name) TQ_NOEXCEPT;
+TQ_API int tqDBUtils_convertTableNameW(tqWChar* name) TQ_NOEXCEPT;
+
+/* Writes `source` with line feeds removed and every ' doubled into `dest` (room for twice
+ * the length + 1; may be the source's own buffer): 0, also when memory runs out (dest
+ * then untouched). 32768 when either pointer is NULL. */
+TQ_API int tqDBUtils_convertStringA(char* dest, const char* source) TQ_NOEXCEPT;
+TQ_API int tqDBUtils_convertStringW(tqWChar* dest, const tqWChar* source) TQ_NOEXCEPT;
+
+/* Rows of `table` by "SELECT COUNT (*) FROM <table>;" through a cursor (one of the three
+ * slots for the call): the count, or -1 when counting failed (no free slot, no such table,
+ * NULL name). */
+TQ_API int tqDBUtils_getNumTableRowsA(const char* table) TQ_NOEXCEPT;
+TQ_API int tqDBUtils_getNumTableRowsW(const tqWChar* table) TQ_NOEXCEPT;
+
 /* ======================================================================== */
 /* Plug-in server client                                                    */
 /* ======================================================================== */
