@@ -79,11 +79,17 @@ public:
             line.end = line.next = text_.size();
         }
         pos_ = line.next;
-        classify(line);
+        line.kind = Kind::Other;
         return true;
     }
 
-private:
+    // First non-blank character of the line, or 0 for a blank line.
+    char lead(const Line& line) const noexcept {
+        std::size_t p = line.begin;
+        while (p < line.end && isBlank(text_[p])) ++p;
+        return p < line.end ? text_[p] : '\0';
+    }
+
     void classify(Line& line) const noexcept {
         std::size_t p = line.begin;
         while (p < line.end && isBlank(text_[p])) ++p;
@@ -109,9 +115,23 @@ private:
         line.valueEnd = line.valueBegin + value.size();
     }
 
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };
+
+// Next line that is a section header, or (with `keys`) a key line: the others are not
+// classified at all, which keeps a lookup close to a bare scan of the line ends.
+bool nextOfInterest(Lines& lines, Line& line, bool keys) noexcept {
+    while (lines.next(line)) {
+        const char c = lines.lead(line);
+        if (c == '[' || (keys && c != '\0' && c != ';')) {
+            lines.classify(line);
+            return true;
+        }
+    }
+    return false;
+}
 
 // Adds `name` unless a name that folds the same is already listed.
 void addOnce(std::vector<std::string_view>& names, std::unordered_set<std::string>& seen, const Folding& fold,
@@ -142,7 +162,7 @@ std::optional<Found> find(std::string_view text, std::string_view section, std::
     Lines lines(text);
     Line line;
     bool inSection = false;
-    while (lines.next(line)) {
+    while (nextOfInterest(lines, line, inSection)) {
         if (line.kind == Kind::Section) {
             if (inSection) return std::nullopt;  // later sections of the same name do not count
             inSection = fold.same(line.name, section);
@@ -160,7 +180,7 @@ std::vector<std::string_view> sectionNames(std::string_view text) {
     std::unordered_set<std::string> seen;
     Lines lines(text);
     Line line;
-    while (lines.next(line))
+    while (nextOfInterest(lines, line, false))
         if (line.kind == Kind::Section) addOnce(names, seen, fold, line.name);
     return names;
 }
@@ -173,7 +193,7 @@ std::vector<std::string_view> keyNames(std::string_view text, std::string_view s
     Lines lines(text);
     Line line;
     bool inSection = false;
-    while (lines.next(line)) {
+    while (nextOfInterest(lines, line, inSection)) {
         if (line.kind == Kind::Section) {
             if (inSection) break;
             inSection = fold.same(line.name, section);
@@ -207,7 +227,7 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
     Line line;
     bool inSection = false, sectionSeen = false;
     std::size_t insertAt = 0;
-    while (lines.next(line)) {
+    while (nextOfInterest(lines, line, inSection)) {
         if (line.kind == Kind::Section) {
             if (inSection) break;
             if (!sectionSeen && fold.same(line.name, section)) {
@@ -260,12 +280,14 @@ int readFile(const std::string& path, std::string& bytes) {
     } else if (S_ISDIR(st.st_mode)) {
         error = EISDIR;
     } else {
-        if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-        char chunk[65536];
+        // Straight into the string: the size the file has now, growing if it grows.
+        std::size_t used = 0;
+        bytes.resize(S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
         for (;;) {
-            const ssize_t got = ::read(fd, chunk, sizeof chunk);
+            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
             if (got > 0) {
-                bytes.append(chunk, static_cast<std::size_t>(got));
+                used += static_cast<std::size_t>(got);
             } else if (got == 0) {
                 break;
             } else if (errno != EINTR) {
@@ -273,6 +295,7 @@ int readFile(const std::string& path, std::string& bytes) {
                 break;
             }
         }
+        bytes.resize(used);
     }
     ::close(fd);
     if (error) bytes.clear();
