@@ -108,8 +108,16 @@ bool firstMatchTimes(const std::string& pattern, FileTimes& times) {
     glob_t found{};
     const int rc = ::glob(globPattern.c_str(), GLOB_PERIOD, nullptr, &found);
     bool ok = false;
+    // "." and ".." are the folder and its parent, not files in it: a "*" that takes
+    // dotted names must not answer with the folder's own times.
+    const auto selfOrParent = [](const char* match) {
+        const char* name = std::strrchr(match, '/');
+        name = name ? name + 1 : match;
+        return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+    };
     if (rc == 0)
-        for (std::size_t i = 0; i < found.gl_pathc && !ok; ++i) ok = timesOf(found.gl_pathv[i], times);
+        for (std::size_t i = 0; i < found.gl_pathc && !ok; ++i)
+            ok = !selfOrParent(found.gl_pathv[i]) && timesOf(found.gl_pathv[i], times);
     ::globfree(&found);
     return ok;
 }

@@ -27,7 +27,8 @@ struct FileTimes {
 };
 
 // Times of the first file (in sorted order) that `pattern` matches. Only '*' and '?'
-// are wildcards; they also match names that begin with a dot. False when none matches.
+// are wildcards; they also match names that begin with a dot, but never the entries
+// "." and "..". False when none matches.
 bool firstMatchTimes(const std::string& pattern, FileTimes& times);
 
 // The host name, up to its first dot. 0, or errno.

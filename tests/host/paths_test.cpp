@@ -97,6 +97,8 @@ TEST(FileTimes, FirstSortedMatchPlainBracketsAndUnchangedOutputs) {
     EXPECT_EQ(modified, 3000000);
     EXPECT_EQ(oxWinAPI_getFileTimes((tmp / "*hidden").c_str(), nullptr, &modified), 0);
     EXPECT_EQ(modified, 4000000);
+    EXPECT_EQ(oxWinAPI_getFileTimes((tmp / "*").c_str(), nullptr, &modified), 0);
+    EXPECT_EQ(modified, 4000000);  // ".hidden" sorts first; "." and ".." are not files
     created = modified = 7;
     EXPECT_EQ(oxWinAPI_getFileTimes((tmp / "*.none").c_str(), &created, &modified), 0);
     EXPECT_EQ(created, 7);
