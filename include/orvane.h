@@ -748,7 +748,8 @@ TQ_API int oxWinAPI_makeDirectory(const char* path) TQ_NOEXCEPT;
 
 /* Creation (birth, else change) and last-write times, in seconds since 1970 UTC clamped
  * to 32 bits, of the first file in sorted order that `path` matches ('*' and '?' are
- * wildcards). Outputs may be NULL; nothing matching leaves them as they were. Always 0. */
+ * wildcards, "." and ".." never count). Outputs may be NULL; nothing matching leaves them
+ * as they were. Always 0. */
 TQ_API int oxWinAPI_getFileTimes(const char* path, int* created, int* modified) TQ_NOEXCEPT;
 
 /* The host name up to its first dot into `name` (256 characters). Status; on failure
@@ -790,10 +791,10 @@ TQ_API int oxProfile_getProfileString(const char* section, const char* key, cons
 
 /* Sets `key` in `section` to `value`, creating the file or section as needed and keeping
  * every other byte of the file; the file is replaced atomically (mode kept). 0, or a
- * status: EINVAL for a NULL section or file or for texts a profile line cannot hold
- * (line ends; ']' in a section, '=' in a key), EACCES for a read-only file or folder,
- * ENOENT for a missing folder; the file is then unchanged. 0 without writing for a NULL
- * key or value: nothing is ever deleted. */
+ * status: EINVAL for a NULL section or file, for texts a profile line cannot hold (line
+ * ends; ']' in a section, '=' in a key) and for a device or pipe; EACCES for a read-only
+ * file or folder; ENOENT for a missing folder. The file is then unchanged. 0 without
+ * writing for a NULL key or value: nothing is ever deleted. */
 TQ_API int oxProfile_writeProfileString(const char* section, const char* key, const char* value,
                                         const char* fileName) TQ_NOEXCEPT;
 

@@ -271,7 +271,9 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
 
 int readFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking in open: a pipe that nobody writes to reads as empty instead of
+    // waiting for a writer forever. Reads block again, so a live pipe is read whole.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
     struct stat st {};
     int error = 0;
@@ -279,6 +281,8 @@ int readFile(const std::string& path, std::string& bytes) {
         error = errno;
     } else if (S_ISDIR(st.st_mode)) {
         error = EISDIR;
+    } else if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = errno;
     } else {
         // Straight into the string: the size the file has now, growing if it grows.
         std::size_t used = 0;
@@ -387,6 +391,8 @@ int setValue(const std::string& path, std::string_view section, std::string_view
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
+        // A device, pipe or socket would be replaced by a plain file: never.
+        if (!S_ISREG(st.st_mode)) return EINVAL;
         if (::access(target.c_str(), W_OK) != 0) return errno;
         if ((st.st_mode & 0222) == 0) return EACCES;  // read-only, even for a privileged writer
     }

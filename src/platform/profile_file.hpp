@@ -51,7 +51,8 @@ using BeforeRename = void (*)(const char* temporaryPath);
 // Sets section/key to value in the file at `path`, creating it when missing. The new
 // file is written beside the old one and renamed over it, so a crash or a full disk
 // leaves the old file whole; the old file's mode (and owner, where allowed) is kept.
-// 0, or errno: EINVAL for what writable() refuses, EACCES for a read-only file, the
+// 0, or errno: EINVAL for what writable() refuses and for an existing path that is not
+// a plain file (a device or pipe is never replaced), EACCES for a read-only file, the
 // error of the failing step otherwise.
 int setValue(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
              BeforeRename hook = nullptr);

@@ -176,6 +176,13 @@ TEST(ProfileWrite, ReadOnlyAndMissingPlacesFailCleanly) {
     EXPECT_EQ(readFile(file), "[S]\nk=1\n");
     EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", (tmp / "no/such/dir.ini").c_str()), ENOENT);
     EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", tmp.path.c_str()), EISDIR);
+    // A pipe is neither waited on nor replaced by a plain file.
+    const std::string fifo = tmp / "fifo.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(get(fifo, "S", "k", "dflt"), "dflt");
+    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", fifo.c_str()), EINVAL);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", "/dev/null"), EINVAL);
 
     // A folder the writer may not write into: tried as an unprivileged user when the
     // tests run as root, who may write anywhere.
