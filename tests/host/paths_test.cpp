@@ -55,6 +55,9 @@ TEST(ParentDir, DrivesSharesRootsAndBothSeparators) {
     oxWinAPI_getParentDir(same, same, 0);
     EXPECT_STREQ(same, "C:\\dir");
     EXPECT_EQ(oxWinAPI_getParentDir(nullptr, "C:\\a", 1), 0);
+    std::strcpy(same, "kept");
+    EXPECT_EQ(oxWinAPI_getParentDir(same, nullptr, 1), 0);
+    EXPECT_STREQ(same, "kept");
     EXPECT_EQ(parentOf(std::string(300, 'a') + "\\b", 0), "");  // would not fit in 260
     const std::string longest = "C:\\" + std::string(256, 'a');  // 259 characters fit
     EXPECT_EQ(parentOf(longest + "\\f", 0), longest);
