@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "orvane.h"
@@ -54,6 +55,15 @@ const std::string& profileFile(int lines) {
 }
 
 std::string lastSection(int lines) { return "Section" + std::to_string((lines - 1) / (kKeysPerSection + 2)); }
+
+// The texts a host passes live on its heap (the destinations are its stack arrays).
+struct HeapText {
+    explicit HeapText(const std::string& text) : bytes(new char[text.size() + 1]) {
+        std::memcpy(bytes.get(), text.c_str(), text.size() + 1);
+    }
+    const char* c_str() const { return bytes.get(); }
+    std::unique_ptr<char[]> bytes;
+};
 
 bool readWhole(const char* path, std::string& text) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
@@ -112,10 +122,10 @@ int singlePassRead(const char* path, const char* section, const char* key, char*
 void BM_GetProfileString_LastSection(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
     const std::string& path = profileFile(lines);
-    const std::string section = lastSection(lines);
+    const HeapText section(lastSection(lines)), key("key18"), def(""), file(path);
     char value[256];
     for (auto _ : state) {
-        benchmark::DoNotOptimize(oxProfile_getProfileString(section.c_str(), "key18", "", value, sizeof value, path.c_str()));
+        benchmark::DoNotOptimize(oxProfile_getProfileString(section.c_str(), key.c_str(), def.c_str(), value, sizeof value, file.c_str()));
     }
     if (std::strcmp(value, "some value for key 18") != 0) state.SkipWithError("wrong value");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
@@ -125,10 +135,10 @@ BENCHMARK(BM_GetProfileString_LastSection)->Arg(100)->Arg(10000)->Arg(100000);
 void BM_Anchor_SinglePassRead_LastSection(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
     const std::string& path = profileFile(lines);
-    const std::string section = lastSection(lines);
+    const HeapText section(lastSection(lines)), key("key18"), def(""), file(path);
     char value[256];
     for (auto _ : state) {
-        benchmark::DoNotOptimize(singlePassRead(path.c_str(), section.c_str(), "key18", value, sizeof value));
+        benchmark::DoNotOptimize(singlePassRead(file.c_str(), section.c_str(), key.c_str(), value, sizeof value));
     }
     if (std::strcmp(value, "some value for key 18") != 0) state.SkipWithError("wrong value");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
@@ -137,29 +147,30 @@ BENCHMARK(BM_Anchor_SinglePassRead_LastSection)->Arg(100)->Arg(10000)->Arg(10000
 
 // A key halfway down: both read the whole file, then stop scanning at the key.
 void BM_GetProfileString_Middle(benchmark::State& state) {
-    const std::string& path = profileFile(10000);
+    const HeapText section("Section238"), key("key5"), def(""), file(profileFile(10000));
     char value[256];
     for (auto _ : state)
-        benchmark::DoNotOptimize(oxProfile_getProfileString("Section238", "key5", "", value, sizeof value, path.c_str()));
+        benchmark::DoNotOptimize(oxProfile_getProfileString(section.c_str(), key.c_str(), def.c_str(), value, sizeof value, file.c_str()));
 }
 BENCHMARK(BM_GetProfileString_Middle);
 
 void BM_Anchor_SinglePassRead_Middle(benchmark::State& state) {
-    const std::string& path = profileFile(10000);
+    const HeapText section("Section238"), key("key5"), file(profileFile(10000));
     char value[256];
-    for (auto _ : state) benchmark::DoNotOptimize(singlePassRead(path.c_str(), "Section238", "key5", value, sizeof value));
+    for (auto _ : state) benchmark::DoNotOptimize(singlePassRead(file.c_str(), section.c_str(), key.c_str(), value, sizeof value));
 }
 BENCHMARK(BM_Anchor_SinglePassRead_Middle);
 
-// Writing one key in the middle of the file; two values alternate so that every
-// iteration really changes the file.
+// Writing one key near the top of the file (the whole file is rewritten wherever the key
+// is); two values alternate so that every iteration really changes the file.
 void BM_WriteProfileString(benchmark::State& state) {
     const int lines = static_cast<int>(state.range(0));
     const std::string& path = profileFile(lines);
+    const HeapText section("Section2"), key("Key7"), first("first value"), second("second value"), file(path);
     bool flip = false;
     for (auto _ : state) {
         flip = !flip;
-        if (oxProfile_writeProfileString("Section2", "Key7", flip ? "first value" : "second value", path.c_str()) != 0)
+        if (oxProfile_writeProfileString(section.c_str(), key.c_str(), (flip ? first : second).c_str(), file.c_str()) != 0)
             state.SkipWithError("write failed");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
