@@ -790,6 +790,113 @@ TQ_API int tqServer_getFileFromPlugin(socketData* connection, const char* path) 
 /* ======================================================================== */
 /* @section host */
 
+/* ======================================================================== */
+/* Paths, profiles and host information                                     */
+/* ======================================================================== */
+/* @section paths */
+/* Paths are 8-bit texts whose components are separated by '\' or '/'; "C:\", "\\server\share"
+ * and "/" are roots. Buffers without a size argument hold at least 260 characters
+ * (TQ_PATH_CHARS). Results that are a "status"
+ * are 0 or an errno value (ENOENT is 2 as on the platform the interface came from). */
+
+#define TQ_PATH_CHARS 260
+
+/* The user's application-data folder ($XDG_DATA_HOME, else $HOME/.local/share), the
+ * shared one (first entry of $XDG_DATA_DIRS, else /usr/local/share) and the program
+ * folder (/opt), without a trailing separator. 0; or (int)0x80004005 when it cannot be
+ * determined or is 260 characters or longer, (int)0x80004003 for a NULL path: then
+ * `path` is not written. */
+TQ_API int oxWinAPI_fileGetUserAppDataPath(char* path) TQ_NOEXCEPT;
+TQ_API int oxWinAPI_fileGetAllUsersAppDataPath(char* path) TQ_NOEXCEPT;
+TQ_API int oxWinAPI_fileGetProgramFilesPath(char* path) TQ_NOEXCEPT;
+
+/* `path` without its last component: C:\dir\f.txt -> C:\dir, C:\f.txt -> C:\, f.txt -> "";
+ * a root stays as it is. With addBackslash and something removed, the path's separator
+ * is appended unless it ends in one. `parent` may be `path`; a parent of 260 characters
+ * or more gives "". Always 0 (NULL parent or path: nothing written). */
+TQ_API int oxWinAPI_getParentDir(char* parent, const char* path, int addBackslash) TQ_NOEXCEPT;
+
+/* Creates `path` and every missing directory above it. 0 when the directory exists at
+ * the end (and for NULL); -1 when one could not be made (e.g. a parent is a file). */
+TQ_API int oxWinAPI_makeDirectory(const char* path) TQ_NOEXCEPT;
+
+/* Creation (birth, else change) and last-write times, in seconds since 1970 UTC clamped
+ * to 32 bits, of the first file in sorted order that `path` matches ('*' and '?' are
+ * wildcards, "." and ".." never count). Outputs may be NULL; nothing matching leaves them
+ * as they were. Always 0. */
+TQ_API int oxWinAPI_getFileTimes(const char* path, int* created, int* modified) TQ_NOEXCEPT;
+
+/* The host name up to its first dot into `name` (256 characters). Status; on failure
+ * `name` gets "". NULL name: 0, nothing done. The second argument is not used. */
+TQ_API int oxWinAPI_getComputerNameA(char* name, int unused) TQ_NOEXCEPT;
+
+/* Writes "TEST" and returns 0, whatever the machine; 32768 for a NULL name. */
+TQ_API int tqWin32_getComputerName(char* name) TQ_NOEXCEPT;
+
+/* The short form of an existing path is the path itself: copied, status 0. A missing
+ * path (ENOENT) or one of 260 characters or more (ENAMETOOLONG) writes "". 32768 when
+ * either pointer is NULL. */
+TQ_API int tqWin32_getShortPathName(const char* longPath, char* shortPath) TQ_NOEXCEPT;
+
+/* Quotes a path that holds blanks: whole (one pair of double quotes around the path with
+ * its own double quotes removed) or, with perComponent, each component with a blank in
+ * its own pair (a trailing separator is dropped; components over 259 characters are cut
+ * into pieces). `quoted` may be `path` and holds the longer result. NULL or empty path:
+ * nothing written. Always 0. */
+TQ_API int tqFile_quotePathA(char* quoted, const char* path, int perComponent) TQ_NOEXCEPT;
+
+/* Starts `file` without a shell and without waiting: an executable runs with
+ * `parameters` (split at blanks, double quotes group); any other existing file goes to
+ * xdg-open. show 0: the program's output goes to /dev/null. `owner` is not used.
+ * Status (0 also for a NULL file); on failure `errorText` (NULL or 256 characters) gets
+ * the error's text. */
+TQ_API int tqFile_launchApplication(const char* file, const char* parameters, int show, void* owner,
+                                    char* errorText) TQ_NOEXCEPT;
+
+/* The value of `key` in `section` of the profile file (names without regard to case,
+ * blanks trimmed, one pair of quotes dropped), else `defaultValue` without its trailing
+ * blanks, cut to size - 1 characters; returns the characters copied. NULL key: the
+ * section's key names, NULL section: the section names, each NUL-terminated with one
+ * more NUL at the end; the result counts all but that last NUL, and a list that does not
+ * fit is cut to size - 2 characters, ends in two NULs and gives size - 2. A missing file
+ * has no sections. 0 (nothing written) for NULL value or defaultValue or size 0. */
+TQ_API int oxProfile_getProfileString(const char* section, const char* key, const char* defaultValue,
+                                      char* value, unsigned size, const char* fileName) TQ_NOEXCEPT;
+
+/* Sets `key` in `section` to `value`, creating the file or section as needed and keeping
+ * every other byte of the file; the file is replaced atomically (mode kept). 0, or a
+ * status: EINVAL for a NULL section or file, for texts a profile line cannot hold (line
+ * ends; ']' in a section, '=' in a key) and for a device or pipe; EACCES for a read-only
+ * file or folder; ENOENT for a missing folder. The file is then unchanged. 0 without
+ * writing for a NULL key or value: nothing is ever deleted. */
+TQ_API int oxProfile_writeProfileString(const char* section, const char* key, const char* value,
+                                        const char* fileName) TQ_NOEXCEPT;
+
+/* ======================================================================== */
+/* Users                                                                    */
+/* ======================================================================== */
+/* @section users */
+/* The ordinary user accounts of this machine (UID_MIN..UID_MAX of /etc/login.defs) from
+ * the system user database. `server` NULL, "", "localhost" or this machine's host name
+ * (with or without a leading "\\") is this machine; any other answers 53. An unknown user
+ * answers 2221. */
+
+/* Two parallel lists (login names, full names: the first GECOS field, "" when none) of
+ * *count entries in database order, NULL when there are none. Each output may be NULL;
+ * all are reset (NULL, 0) first, also when the call fails. Status: 0, 53, or 8 when the
+ * heap ran out (the lists then hold *count complete entries). Release with
+ * oxDomain_freeAllUsers. */
+TQ_API int oxDomain_getAllUsers(const char* server, char*** userNames, char*** fullNames, int* count) TQ_NOEXCEPT;
+
+/* Frees `count` entries of each list that is not NULL, then the lists. */
+TQ_API void oxDomain_freeAllUsers(char** userNames, char** fullNames, int count) TQ_NOEXCEPT;
+
+/* The full name of `userName` (NULL: the logged-on user, whose login name is written
+ * first and stays when the account has no full name) into `fullName` (at most 255
+ * characters and the terminator). An empty full name leaves the buffer as it was.
+ * Status: 0, 53, 2221 (buffer untouched when a userName was given); NULL fullName: 0. */
+TQ_API int oxDomain_getUserFullName(const char* server, char* fullName, const char* userName) TQ_NOEXCEPT;
+
 TQ_EXTERN_C_END
 
 #endif /* ORVANE_H */
