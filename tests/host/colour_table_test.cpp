@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -14,13 +15,17 @@ namespace {
 
 using Table = std::array<unsigned char, TQ_COLOUR_TABLE_BYTES>;
 
-// Reads `bytes` as a table file into an array prefilled with 0xEE.
+// Reads `bytes` as a table file into an array prefilled with 0xEE, inside a larger block
+// whose bytes past the 768 must stay as they were.
 Table load(const std::string& dir, const std::string& bytes) {
     const std::string path = dir + "/table.tbl";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    std::array<unsigned char, TQ_COLOUR_TABLE_BYTES + 64> block;
+    block.fill(0xEE);
+    EXPECT_EQ(msapiFile_readColourTableToRGBArray(block.data(), path.c_str()), 0);
+    for (std::size_t i = TQ_COLOUR_TABLE_BYTES; i < block.size(); ++i) EXPECT_EQ(block[i], 0xEE) << i;
     Table t;
-    t.fill(0xEE);
-    EXPECT_EQ(msapiFile_readColourTableToRGBArray(t.data(), path.c_str()), 0);
+    std::copy_n(block.begin(), t.size(), t.begin());
     return t;
 }
 
@@ -35,6 +40,7 @@ std::string pattern(std::size_t n) {
 TEST(ColourTable, ShortFullAndLongFiles) {
     char name[] = "/tmp/orvane-colours-XXXXXX";
     const std::string dir = ::mkdtemp(name);
+    // 1 and 2 bytes: shorter than one entry, only those bytes of entry 0 change.
     for (std::size_t size : {0u, 1u, 2u, 4u, 6u, 767u, 768u, 1000u}) {
         SCOPED_TRACE(size);
         const std::string bytes = pattern(size);

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdarg>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -36,6 +38,14 @@ oxStream* open(const std::string& path, const char* mode) {
     return s;
 }
 
+int formatted(oxStream* s, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int r = oxWinAPI_vfprintfn(s, 0, format, args);
+    va_end(args);
+    return r;
+}
+
 std::string readAll(oxStream* s) {
     std::string out(64, '\0');
     out.resize(static_cast<std::size_t>(oxWinAPI_fread(out.data(), 1, out.size(), s)));
@@ -58,6 +68,7 @@ TEST(StreamFiles, NullArgumentsDoNothing) {
     EXPECT_EQ(oxWinAPI_fread(buf, 1, 4, nullptr), 0);
     EXPECT_EQ(oxWinAPI_fwrite(buf, 1, 4, nullptr), 0);
     EXPECT_EQ(oxWinAPI_fprintfn(nullptr, 0, "x"), 0);
+    EXPECT_EQ(formatted(nullptr, "x"), 0);
     EXPECT_EQ(oxWinAPI_fseek(nullptr, 0, 0), 0);
     EXPECT_EQ(oxWinAPI_ftell(nullptr), 0);
     EXPECT_EQ(oxWinAPI_feof(nullptr), 0);
@@ -75,7 +86,9 @@ TEST(StreamFiles, NullArgumentsDoNothing) {
     EXPECT_EQ(oxWinAPI_fread(nullptr, 1, 4, s), 0);
     EXPECT_EQ(oxWinAPI_fwrite(nullptr, 1, 4, s), 0);
     EXPECT_EQ(oxWinAPI_fprintfn(s, 0, nullptr), 0);
+    EXPECT_EQ(formatted(s, nullptr), 0);
     EXPECT_EQ(oxWinAPI_fgets(nullptr, 8, s), nullptr);
+    EXPECT_EQ(oxWinAPI_readString(nullptr, 8, s, 1), nullptr);
     EXPECT_EQ(oxWinAPI_fgets(buf, 0, s), nullptr);
     EXPECT_EQ(oxWinAPI_readString(buf, 1, s, 1), nullptr);
     EXPECT_EQ(oxWinAPI_ftell(s), 0);  // none of these touched the stream
@@ -325,6 +338,53 @@ TEST(StreamFiles, FilesBeyondTwoGigabytes) {
     ASSERT_EQ(::pread(fd, check, 8, 0), 8);
     EXPECT_EQ(std::string(check, 8), std::string(8, '\0'));  // nothing wrapped to the start
     ::close(fd);
+}
+
+// What an int result cannot say past INT_MAX is clamped, never wrapped, and the stream
+// itself keeps working there.
+TEST(StreamFiles, IntResultsPastTwoGigabytes) {
+    Scratch t;
+    const std::string path = t.dir + "/sparse";
+    const off_t three = off_t{3} << 30;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::ftruncate(fd, three), 0);
+    ::close(fd);
+
+    oxStream* s = open(path, "rw");  // text: line ends and line input as at the start
+    oxWinAPI_fseek(s, 0, 2);
+    EXPECT_EQ(oxWinAPI_fwrite("a\nb\n", 1, 4, s), 6);
+    oxWinAPI_fseek(s, -6, 2);
+    char line[8];
+    EXPECT_STREQ(oxWinAPI_fgets(line, 8, s), "a");
+    EXPECT_STREQ(oxWinAPI_readString(line, 8, s, 1), "b\n");
+    EXPECT_EQ(oxWinAPI_fgets(line, 8, s), nullptr);
+    EXPECT_EQ(oxWinAPI_feof(s), 1);
+    oxWinAPI_fclose(&s);
+    EXPECT_EQ(std::filesystem::file_size(path), static_cast<std::uintmax_t>(three) + 6);
+
+    // A refused write gives -1 minus the old position: below INT_MIN, so INT_MIN.
+    s = open(path, "rb");
+    oxWinAPI_fseek(s, static_cast<long>(three), 0);
+    EXPECT_EQ(oxWinAPI_fwrite("x", 1, 1, s), INT_MIN);
+    EXPECT_EQ(oxWinAPI_ftell(s), -1);
+    oxWinAPI_fclose(&s);
+
+    // A read of more than INT_MAX bytes could not report its count: refused untouched.
+    s = open(path, "rb");
+    char small[4] = "abc";
+    EXPECT_EQ(oxWinAPI_fread(small, std::size_t{1} << 31, 1, s), 0);
+    EXPECT_EQ(oxWinAPI_fread(small, SIZE_MAX, 2, s), 0);
+    EXPECT_STREQ(small, "abc");
+    EXPECT_EQ(oxWinAPI_ftell(s), -1);
+    EXPECT_EQ(oxWinAPI_feof(s), 0);
+    oxWinAPI_fclose(&s);
+
+    // A seek whose target overflows fails the stream instead of wrapping.
+    s = open(path, "rb");
+    oxWinAPI_fseek(s, LONG_MAX, 0);
+    oxWinAPI_fseek(s, 1, 1);
+    EXPECT_EQ(oxWinAPI_ftell(s), -1);
+    oxWinAPI_fclose(&s);
 }
 
 TEST(StreamFiles, PipesAreRefusedWithoutWaiting) {
