@@ -46,6 +46,12 @@ TEST(CliFiles, ColoursAsHexAndAsPicture) {
     hex = run(cli() + " colours " + part + " 2>/dev/null");  // unread bytes show as 0
     EXPECT_EQ(hex.status, 0);
     EXPECT_EQ(hex.out.substr(0, 21), "ff8001\n100000\n000000\n");
+    const std::string tiny = scratch.dir + "/tiny.tbl";  // shorter than one entry
+    std::ofstream(tiny, std::ios::binary) << "\xab\xcd";
+    hex = run(cli() + " colours " + tiny + " 2>&1");
+    EXPECT_EQ(hex.status, 0);
+    EXPECT_NE(hex.out.find("holds 2 of 768 bytes"), std::string::npos);
+    EXPECT_NE(hex.out.find("abcd00\n000000\n"), std::string::npos);
 
     // An indexed picture whose palette is the table: 16 swatches of N pixels a side.
     const std::string png = scratch.dir + "/sw.png";
