@@ -752,8 +752,9 @@ TQ_API int oxWinAPI_fread(void* buffer, size_t size, size_t count, oxStream* str
 /* Writes size * count bytes: the position after the write minus the position before, so
  * on a text stream each LF counts 2 and on an append stream the jump to the end counts
  * too. 0 on a flagged stream (which becomes failed); a write that cannot be made (also on
- * a stream not open for writing) fails the stream and gives -1 minus the old position.
- * 0 for a NULL buffer or stream. */
+ * a stream not open for writing, or of more than INT_MAX bytes) fails the stream and gives
+ * -1 minus the old position (INT_MIN when that is below INT_MIN, past 2 GiB). 0 for a
+ * NULL buffer or stream. */
 TQ_API int oxWinAPI_fwrite(const void* buffer, size_t size, size_t count, oxStream* stream) TQ_NOEXCEPT;
 
 /* printf-style formatted write of the whole text (no length limit, no line end added).
@@ -762,7 +763,8 @@ TQ_API int oxWinAPI_fprintfn(oxStream* stream, int unused, const char* format, .
 TQ_API int oxWinAPI_vfprintfn(oxStream* stream, int unused, const char* format, va_list args) TQ_NOEXCEPT;
 
 /* Moves the position by offset from the start (origin 0), the current position (1) or the
- * end (2); other origins do nothing. A target before the start fails the stream. Does not
+ * end (2); other origins do nothing. A target before the start (or past the 64-bit
+ * range) fails the stream; targets past 2 GiB are reached in full. Does not
  * clear end-of-file, and does nothing on a failed stream. Always 0. */
 TQ_API int oxWinAPI_fseek(oxStream* stream, long offset, int origin) TQ_NOEXCEPT;
 
