@@ -123,6 +123,7 @@ TEST(StreamFiles, ModeStrings) {
         {"a+", true, "ab\ncd", 9, "ab\r\ncdZ\r\n"},  // from position 0 to the end
         {"ra", true, "ab\ncd", 9, "ab\r\ncdZ\r\n"},
         {"a+r+", false, "ab\ncd", 3, "Z\r\n\ncd"},  // "r+" is tried first
+        {"a+w+", true, "", 3, "Z\r\n"},            // then "w+"
         {"b", false, nullptr, 0, "ab\r\ncd"},
         {"+", false, nullptr, 0, "ab\r\ncd"},
         {"", false, nullptr, 0, "ab\r\ncd"},
@@ -196,6 +197,11 @@ TEST(StreamFiles, WriteReadBackAndCounts) {
     EXPECT_EQ(oxWinAPI_ftell(s), 9 + 10000 + 4);
     oxWinAPI_fclose(&s);
     EXPECT_EQ(t.get("f"), "helloa\r\nb" + big + "|7\r\n");
+    s = open(t.dir + "/long-format", "wb");
+    const std::string format(10000, 'f');  // a format text of 10 000 characters
+    formatted(s, format.c_str());
+    oxWinAPI_fclose(&s);
+    EXPECT_EQ(t.get("long-format"), format);
 
     s = open(t.dir + "/f", "r");
     oxWinAPI_fseek(s, 3, 0);
