@@ -181,6 +181,12 @@ TEST(StreamFiles, FlagsAreSticky) {
     oxWinAPI_fseek(s, -1, 0);
     EXPECT_EQ(oxWinAPI_ftell(s), -1);
     oxWinAPI_fclose(&s);
+
+    s = open(t.put("i", "abc"), "a");  // nothing to read on a write-only stream: the end
+    EXPECT_EQ(oxWinAPI_fgetc(s), -1);
+    EXPECT_EQ(oxWinAPI_feof(s), 1);
+    EXPECT_EQ(oxWinAPI_ftell(s), -1);
+    oxWinAPI_fclose(&s);
 }
 
 TEST(StreamFiles, WriteReadBackAndCounts) {
