@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "host/stream.hpp"
@@ -313,6 +315,46 @@ TEST(StreamFiles, TextLineEndsAcrossBufferBoundaries) {
         for (char c : cooked) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
         EXPECT_EQ(t.get("w" + std::to_string(size)), expected);
     }
+}
+
+// Text conversion at the real buffer size: random runs of CR, LF and letters read back in
+// random request sizes, and written out again, against a plain conversion.
+TEST(StreamFiles, TextConversionAgainstReference) {
+    Scratch t;
+    std::mt19937 rng(5);
+    std::string raw;
+    while (raw.size() < 300000) {
+        const unsigned pick = rng() % 8;
+        if (pick < 2)
+            raw.append(rng() % 200, 'x');  // long runs between the line ends
+        else
+            raw += "ab\r\n\r\n"[pick - 2];
+    }
+    std::string cooked, expanded;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const bool pair = raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n';
+        cooked += pair ? '\n' : raw[i];
+        i += pair;
+    }
+    for (char c : cooked) expanded += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::string path = t.put("raw", raw);
+    oxStream* s = open(path, "r");
+    std::string got, part(100000, '\0');
+    for (int n = 1; n > 0;) {
+        n = oxWinAPI_fread(part.data(), 1, 1 + rng() % part.size(), s);
+        got.append(part.data(), static_cast<std::size_t>(std::max(n, 0)));
+    }
+    oxWinAPI_fclose(&s);
+    EXPECT_TRUE(got == cooked);
+    s = open(t.dir + "/out", "w");
+    for (std::size_t i = 0; i < cooked.size();) {
+        const std::size_t n = std::min<std::size_t>(1 + rng() % 100000, cooked.size() - i);
+        const auto lineFeeds = std::count(cooked.begin() + i, cooked.begin() + i + n, '\n');
+        ASSERT_EQ(oxWinAPI_fwrite(cooked.data() + i, 1, n, s), static_cast<int>(n + lineFeeds));
+        i += n;
+    }
+    oxWinAPI_fclose(&s);
+    EXPECT_TRUE(t.get("out") == expanded);
 }
 
 // Positions are 64-bit inside: past 2 GiB and 4 GiB data lands where it should, ftell
