@@ -897,6 +897,100 @@ TQ_API void oxDomain_freeAllUsers(char** userNames, char** fullNames, int count)
  * Status: 0, 53, 2221 (buffer untouched when a userName was given); NULL fullName: 0. */
 TQ_API int oxDomain_getUserFullName(const char* server, char* fullName, const char* userName) TQ_NOEXCEPT;
 
+/* ======================================================================== */
+/* Stream files                                                             */
+/* ======================================================================== */
+/* stdio-shaped file streams over a library-owned buffer. A stream opened without "b" is a
+ * text stream (CR LF in the file is LF to the host, and LF is written as CR LF); positions
+ * count bytes of the file. Two sticky flags: end-of-file (a read reached the end) and
+ * failed (a short read, a read at the end, a line that did not fit, a write or seek that
+ * could not be made, or any read or write tried while a flag was set). While either flag
+ * is set reads and writes do nothing; while failed is set seeks do nothing and
+ * oxWinAPI_ftell gives -1. Nothing clears the flags: close and reopen. */
+
+/* The opaque stream handle. */
+typedef struct oxStream oxStream;
+
+/* Opens `path`. Mode rules, first match wins: containing "r+" = read/write an existing
+ * file, "w+" = read/write a created or emptied file, "a+" = read and append (created if
+ * missing); these three are text streams even with "b". Otherwise the letters add up: r
+ * read, w write (created or emptied; "rw" needs an existing file and keeps it), a append
+ * (created if missing, never emptied), b binary; other characters, "+" included, are
+ * ignored ("rb+" is binary read-only); no r, w or a opens nothing. On success *stream gets
+ * the handle; on failure (also a NULL path or mode, a folder, a pipe) *stream is left as
+ * it was, so set it to NULL first. Always 0. */
+TQ_API int oxWinAPI_fopen(oxStream** stream, const char* path, const char* mode) TQ_NOEXCEPT;
+
+/* Flushes, closes and frees the stream and sets *stream to NULL. NULL or a NULL *stream
+ * does nothing. Always 0. */
+TQ_API int oxWinAPI_fclose(oxStream** stream) TQ_NOEXCEPT;
+
+/* Reads size * count bytes: the number of bytes read (not items). Fewer than asked sets
+ * end-of-file and failed (failed alone on a read error or a request over INT_MAX bytes).
+ * 0 for a NULL buffer or stream. */
+TQ_API int oxWinAPI_fread(void* buffer, size_t size, size_t count, oxStream* stream) TQ_NOEXCEPT;
+
+/* Writes size * count bytes: the position after the write minus the position before, so
+ * on a text stream each LF counts 2 and on an append stream the jump to the end counts
+ * too. 0 on a flagged stream (which becomes failed); a write that cannot be made (also on
+ * a stream not open for writing, or of more than INT_MAX bytes) fails the stream and gives
+ * -1 minus the old position (INT_MIN when that is below INT_MIN, past 2 GiB). 0 for a
+ * NULL buffer or stream. */
+TQ_API int oxWinAPI_fwrite(const void* buffer, size_t size, size_t count, oxStream* stream) TQ_NOEXCEPT;
+
+/* printf-style formatted write of the whole text (no length limit, no line end added).
+ * The int argument is not used. Always 0; NULL stream or format does nothing. */
+TQ_API int oxWinAPI_fprintfn(oxStream* stream, int unused, const char* format, ...) TQ_NOEXCEPT TQ_PRINTF(3, 4);
+TQ_API int oxWinAPI_vfprintfn(oxStream* stream, int unused, const char* format, va_list args) TQ_NOEXCEPT;
+
+/* Moves the position by offset from the start (origin 0), the current position (1) or the
+ * end (2); other origins do nothing. A target before the start (or past the 64-bit
+ * range) fails the stream; targets past 2 GiB are reached in full. Does not
+ * clear end-of-file, and does nothing on a failed stream. Always 0. */
+TQ_API int oxWinAPI_fseek(oxStream* stream, long offset, int origin) TQ_NOEXCEPT;
+
+/* The position in bytes; -1 on a failed stream and for positions above INT_MAX (the
+ * stream keeps working there); 0 for NULL. */
+TQ_API int oxWinAPI_ftell(oxStream* stream) TQ_NOEXCEPT;
+
+/* 1 when the end-of-file flag is set, else 0 (also for NULL). */
+TQ_API int oxWinAPI_feof(oxStream* stream) TQ_NOEXCEPT;
+
+/* Writes the buffered output to the file. Always 0; NULL does nothing. */
+TQ_API int oxWinAPI_fflush(oxStream* stream) TQ_NOEXCEPT;
+
+/* The next byte (0..255; CR LF is one LF on a text stream); -1 at the end (sets
+ * end-of-file and failed) or on a flagged stream; 0 for a NULL stream. */
+TQ_API int oxWinAPI_fgetc(oxStream* stream) TQ_NOEXCEPT;
+
+/* Reads one line into buffer (size >= 1), without its LF. Before each character, in this
+ * order: at the end of the file stop (end-of-file; failed too if nothing was taken); a LF
+ * is taken and ends the line; when size - 1 characters are stored the stream fails and
+ * the next character stays. A zero always follows. The buffer when anything was taken
+ * (an empty line gives ""), else NULL. A NULL stream returns the buffer untouched; a NULL
+ * buffer or size < 1 gives NULL. */
+TQ_API char* oxWinAPI_fgets(char* buffer, int size, oxStream* stream) TQ_NOEXCEPT;
+
+/* As oxWinAPI_fgets with room for size - 2 characters (size >= 2). With keepNewline, and
+ * unless the read reached end-of-file, a LF is put after what was taken: the line keeps
+ * its LF, and a line that did not fit gets a LF in place of its last stored character. */
+TQ_API char* oxWinAPI_readString(char* buffer, int size, oxStream* stream, int keepNewline) TQ_NOEXCEPT;
+
+/* ======================================================================== */
+/* Colour tables                                                            */
+/* ======================================================================== */
+
+/* Bytes of the host's array: 256 entries of red, green, blue. */
+#define TQ_COLOUR_TABLE_BYTES 768
+
+/* Reads the colour table file `path` (a bare run of red, green, blue bytes) into rgb
+ * (768 bytes, the same layout): the file's first 768 bytes land at their own places; a
+ * short file fills only the bytes it has (a partial entry too) and the rest of the array
+ * keeps the host's values. Nothing happens for NULL arguments, a missing or unreadable
+ * file, anything but a regular file, or a file that a writer holds locked. Always 0: to
+ * learn how much arrived, prefill the array. */
+TQ_API int msapiFile_readColourTableToRGBArray(unsigned char* rgb, const char* path) TQ_NOEXCEPT;
+
 TQ_EXTERN_C_END
 
 #endif /* ORVANE_H */

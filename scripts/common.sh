@@ -5,7 +5,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql
-  zlib1g-dev libssl-dev libisal-dev
+  zlib1g-dev libssl-dev libisal-dev libpng-dev
 )
 
 # Installs what is missing; does nothing (and needs no network) when all is there.
