@@ -1,0 +1,411 @@
+// Whole tables: read into an array of row descriptors, write such an array back, copy within
+// one data source or between two, create a table like another and drop one. Everything goes
+// through the exported catalog, cursor and statement functions, so a table function behaves
+// exactly as the host would see those calls behave one by one.
+#include <algorithm>
+#include <cstdint>
+#include <cwchar>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "database/connection.hpp"
+#include "frame/boundary.hpp"
+
+namespace orvane::db {
+
+namespace {
+
+using WString = std::u16string;
+
+WString wtext(const tqWChar* s) { return s ? WString(s) : WString(); }
+
+WString wlit(const char* s) {
+    WString out;
+    for (; *s; ++s) out += static_cast<char16_t>(static_cast<unsigned char>(*s));
+    return out;
+}
+
+// The standard text-to-integer reading: leading blanks, a sign, the digits up to the first
+// other character, 0 when there are none. Saturates instead of overflowing.
+template <class C>
+long long leadingInteger(const C* s) {
+    if (!s) return 0;
+    auto space = [](C c) { return c == C(' ') || (c >= C('\t') && c <= C('\r')); };
+    while (space(*s)) ++s;
+    bool negative = false;
+    if (*s == C('+') || *s == C('-')) negative = *s++ == C('-');
+    long long value = 0;
+    for (; *s >= C('0') && *s <= C('9'); ++s) {
+        if (value < (1LL << 40)) value = value * 10 + (*s - C('0'));
+    }
+    return negative ? -value : value;
+}
+
+// Rows of `table` as the first column of "SELECT COUNT (*) FROM %s;" reads; 0 when the
+// cursor does not open or delivers no row. Needs one free cursor slot.
+long long countRowsW(const WString& table) {
+    const WString sql = u"SELECT COUNT (*) FROM " + table + u";";
+    std::uint16_t id = 0;
+    long long count = 0;
+    if (tqDBWin_openCursorWithIDW(&id, sql.c_str())) {
+        SQLDADescriptor d{};
+        if (tqDBWin_fetchRowByIDW(&d, id) && d.count > 0 && d.values)
+            count = leadingInteger(static_cast<const tqWChar*>(d.values[0]));
+        tqDBWin_freeSQLDADescriptorW(&d);
+        tqDBWin_closeCursorWithID(id);
+    }
+    return count;
+}
+
+long long countRowsA(const std::string& table) {
+    const std::string sql = "SELECT COUNT (*) FROM " + table + ";";
+    std::uint16_t id = 0;
+    long long count = 0;
+    if (tqDBWin_openCursorWithIDA(&id, sql.c_str())) {
+        SQLDADescriptor d{};
+        if (tqDBWin_fetchRowByIDA(&d, id) && d.count > 0 && d.values)
+            count = leadingInteger(static_cast<const char*>(d.values[0]));
+        tqDBWin_freeSQLDADescriptorA(&d);
+        tqDBWin_closeCursorWithID(id);
+    }
+    return count;
+}
+
+void message(tqWChar* dest, const WString& heading, const WString* sql, int status) {
+    if (dest) tqDBWin_getSQLErrorTextW(dest, heading.c_str(), sql ? sql->c_str() : nullptr, status);
+}
+
+int readEntireTable(const tqWChar* tableName, SQLDADescriptor** rows, int* count, tqWChar* msg) {
+    if (!tableName || !rows || !count) return 0;
+    *count = 0;
+    if (!tqDBWin_findTableW(tableName)) return 0;
+    const WString table = tableName;
+    const long long counted = countRowsW(table);
+    int status = 0;
+    SQLDADescriptor* array = nullptr;
+    if (counted == 0) {
+        // An empty table travels as one descriptor holding the column description.
+        array = static_cast<SQLDADescriptor*>(std::calloc(1, sizeof(SQLDADescriptor)));
+        *rows = array;
+        if (array) status = tqDBWin_describeTableW(array, tableName);
+    } else {
+        // A count that no array can hold (or a driver answering a negative one) is
+        // reported as the allocation failure it would be.
+        const int n = counted > 0 && counted <= 0x7FFFFFFF ? static_cast<int>(counted) : 0;
+        *count = n;
+        array = n > 0 ? static_cast<SQLDADescriptor*>(std::calloc(static_cast<std::size_t>(n), sizeof(SQLDADescriptor)))
+                      : nullptr;
+        *rows = array;
+        if (array) {
+            const WString sql = u"SELECT * FROM " + table + u";";
+            std::uint16_t id = 0;
+            if (!tqDBWin_openCursorWithIDW(&id, sql.c_str())) {
+                status = kGenericError;
+                message(msg, u"ERROR: Couldn't read from database table '" + table + u"'.", &sql, status);
+            } else {
+                // Never more rows than counted, however many the table has by now; a row
+                // that cannot be fetched (or a table that shrank) ends the read with status
+                // 0 and a message, the rest of the array staying zeroed.
+                for (int i = 0; i < n; ++i) {
+                    if (!tqDBWin_fetchRowByIDW(&array[i], id)) {
+                        char index[16];
+                        std::snprintf(index, sizeof index, "%d", i);
+                        message(msg,
+                                u"ERROR: Couldn't fetch row " + wlit(index) + u" from database table '" + table + u"'.",
+                                nullptr, status);
+                        break;
+                    }
+                }
+                tqDBWin_closeCursorWithID(id);
+            }
+        }
+    }
+    if (status == 0 && !array) {
+        status = kGenericError;
+        if (msg) {
+            const WString text = u"ERROR: Not enough memory to copy entire database table: '" + table +
+                                 u"'\n\nClose some applications and try again.";
+            const std::size_t n = std::min<std::size_t>(text.size(), 511);
+            text.copy(msg, n);
+            msg[n] = 0;
+        }
+    }
+    return status;
+}
+
+int freeEntireTable(SQLDADescriptor** rows, int count) {
+    if (!rows) return kGenericError;
+    SQLDADescriptor* array = *rows;
+    if (!array) return 0;
+    for (int i = 0; i < count; ++i) tqDBWin_freeSQLDADescriptorW(&array[i]);
+    // The empty-table array holds one descriptor beside a count of 0: its texts go too
+    // (a descriptor the host released itself is all zero, so this stays harmless).
+    if (count == 0) tqDBWin_freeSQLDADescriptorW(&array[0]);
+    std::free(array);
+    return 0;
+}
+
+// One column's type text for a generated CREATE TABLE; empty for a type that has none.
+WString typeText(int type, int size, int scale) {
+    char text[64];
+    text[0] = 0;
+    switch (type) {
+        case 1: std::snprintf(text, sizeof text, "%s(%d)", "CHAR", size); break;
+        case 12: std::snprintf(text, sizeof text, "%s(%d)", "VARCHAR", size); break;
+        case 3: std::snprintf(text, sizeof text, "%s(%d,%d)", "DECIMAL", size, scale); break;
+        case 2: std::snprintf(text, sizeof text, "%s(%d,%d)", "NUMERIC", size, scale); break;
+        case 5: std::snprintf(text, sizeof text, "SMALLINT"); break;
+        case 4: std::snprintf(text, sizeof text, "INTEGER"); break;
+        case 6: std::snprintf(text, sizeof text, "%s(%d)", "FLOAT", size); break;
+        case 7: std::snprintf(text, sizeof text, "REAL"); break;
+        case 8: std::snprintf(text, sizeof text, "DOUBLE PRECISION"); break;
+        case 9: std::snprintf(text, sizeof text, "DATE"); break;
+        case 10: std::snprintf(text, sizeof text, "%s(%d)", "TIME", size); break;
+        case 11: std::snprintf(text, sizeof text, "TIMESTAMP"); break;
+        case -2: std::snprintf(text, sizeof text, "%s(%d)", "SQL_BINARY", size); break;
+        case -3: std::snprintf(text, sizeof text, "%s(%d)", "SQL_VARBINARY", size); break;
+        default: break;
+    }
+    return wlit(text);
+}
+
+int createTableFromSqlData(const tqWChar* table, const SQLDADescriptor* d, tqWChar* msg) {
+    if (!table || !d) return kGenericError;
+    WString sql = u"CREATE TABLE " + WString(table) + u" (";
+    bool first = true;
+    for (int i = 0; i < d->count; ++i) {
+        WString type = typeText(d->types ? d->types[i] : 0, d->sizes ? d->sizes[i] : 0, d->scales ? d->scales[i] : 0);
+        if (type.empty()) continue;
+        if (d->nullable && d->nullable[i] == 0) type += u" NOT NULL";
+        if (!first) sql += u",";
+        first = false;
+        if (d->names) sql += wtext(static_cast<const tqWChar*>(d->names[i]));
+        sql += u" " + type;
+    }
+    sql += u")";
+    const int status = tqDBWin_processSQLW(sql.c_str());
+    if (status != 0) message(msg, u"ERROR: Couldn't create the table '" + WString(table) + u"'", &sql, status);
+    return status;
+}
+
+// Appends `value` inside quotes with line feeds removed and each quote doubled, as
+// tqDBWin_escapeStringW writes it.
+void appendQuoted(WString& out, const tqWChar* value) {
+    out += u'\'';
+    for (const tqWChar* p = value; *p; ++p) {
+        if (*p == u'\n') continue;
+        out += *p;
+        if (*p == u'\'') out += u'\'';
+    }
+    out += u'\'';
+}
+
+int writeEntireTable(const tqWChar* tableName, const SQLDADescriptor* rows, int count, tqWChar* msg) {
+    if (!tableName || !rows) return 0;
+    int status = 0;
+    if (!tqDBWin_findTableW(tableName)) {
+        status = tqDBWin_createTableFromSqlData(tableName, &rows[0], msg);
+        if (status != 0) return status;
+    }
+    const WString table = tableName;
+    const WString head = u"INSERT INTO " + table + u" (";
+    WString columns, values, sql;
+    for (int r = 0; r < count; ++r) {
+        const SQLDADescriptor& d = rows[r];
+        columns.clear();
+        values.clear();
+        for (int i = 0; i < d.count && d.values; ++i) {
+            const tqWChar* value = static_cast<const tqWChar*>(d.values[i]);
+            if (!value || !*value) continue;  // the database applies its default
+            if (!columns.empty()) {
+                columns += u", ";
+                values += u", ";
+            }
+            if (d.names && d.names[i]) columns += static_cast<const tqWChar*>(d.names[i]);
+            const int type = d.types ? d.types[i] : 0;
+            if (type == 1 || type == 12) {
+                appendQuoted(values, value);
+            } else {
+                values += value;
+            }
+        }
+        if (columns.empty() || values.empty()) continue;
+        sql.assign(head).append(columns).append(u") VALUES (").append(values).append(u");");
+        status = tqDBWin_processSQLW(sql.c_str());
+        if (status != 0) {
+            message(msg, u"ERROR: Couldn't insert into the table '" + table + u"'", &sql, status);
+            break;
+        }
+    }
+    return status;
+}
+
+int createTableW(const tqWChar* table, const tqWChar* like, tqWChar* msg) {
+    SQLDADescriptor d{};
+    int status = tqDBWin_describeTableW(&d, like);
+    if (status != 0) {
+        message(msg, u"ERROR: Couldn't describe table '" + wtext(like) + u"'.", nullptr, status);
+    } else {
+        status = tqDBWin_createTableFromSqlData(table, &d, msg);
+    }
+    // A failed description may hold what it filled before failing.
+    tqDBWin_freeSQLDADescriptorW(&d);
+    return status;
+}
+
+// Up to 511 characters of an 8-bit name as wide text; NULL stays NULL.
+bool toWide(const char* name, WString& out) {
+    if (!name) return false;
+    out = widen(name);
+    if (out.size() > 511) out.resize(511);
+    return true;
+}
+
+// Cuts multibyte text to at most `limit` bytes without splitting a character.
+void cutText(std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return;
+    std::size_t n = limit;
+    std::mbstate_t state{};
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t step = std::mbrlen(text.data() + pos, text.size() - pos, &state);
+        if (step == 0 || step > text.size() - pos) {
+            state = std::mbstate_t{};
+            if (pos + 1 > n) break;
+            ++pos;
+            continue;
+        }
+        if (pos + step > n) break;
+        pos += step;
+    }
+    text.resize(pos);
+}
+
+int createTableA(const char* table, const char* like, char* msg) {
+    WString wTable, wLike;
+    const bool hasTable = toWide(table, wTable), hasLike = toWide(like, wLike);
+    tqWChar scratch[512];
+    scratch[0] = 0;
+    const int status =
+        tqDBWin_createTableW(hasTable ? wTable.c_str() : nullptr, hasLike ? wLike.c_str() : nullptr, scratch);
+    if (status != 0 && msg) {
+        std::string text = narrow(scratch);
+        cutText(text, 511);
+        std::memcpy(msg, text.c_str(), text.size() + 1);
+    }
+    return status;
+}
+
+int copyTable(const char* dest, const char* source, char* msg) {
+    if (!dest || !source) return kGenericError;
+    int status = 0;
+    if (!tqDBWin_findTableA(dest)) {
+        status = tqDBWin_createTableA(dest, source, msg);
+        if (status != 0) return status;
+    }
+    if (countRowsA(source) > 0) {
+        const std::string sql = "INSERT INTO " + std::string(dest) + " SELECT * FROM " + source;
+        status = tqDBWin_processSQLA(sql.c_str());
+        if (status != 0 && msg) {
+            std::string text = "ERROR: Couldn't insert into table '" + std::string(dest) + "'";
+            cutText(text, 511);
+            char key[16];
+            std::snprintf(key, sizeof key, "%d", status);
+            const auto& table = connection().errorTexts;
+            const auto it = table.find(key);
+            if (it != table.end()) {
+                std::string recorded = it->second;
+                cutText(recorded, 255);
+                text += "\n" + recorded;
+            }
+            std::memcpy(msg, text.c_str(), text.size() + 1);
+        }
+    }
+    return status;
+}
+
+int copyTableExtW(const tqWChar* sourceConnect, const tqWChar* sourceTable, const tqWChar* destConnect,
+                  const tqWChar* destTable, tqWChar* msg) {
+    if (!destTable) return kGenericError;
+    int status = tqDBWin_attachDatabaseW(sourceConnect);
+    if (status != 0) {
+        message(msg, u"ERROR: Could not attach source database '" + wtext(sourceConnect) + u"'", nullptr, status);
+        return status;
+    }
+    SQLDADescriptor* rows = nullptr;
+    int count = 0;
+    status = tqDBWin_readEntireTable(sourceTable, &rows, &count, msg);
+    if (status != 0) {
+        // A failed read can still have handed out its array.
+        tqDBWin_freeEntireTable(&rows, count);
+        return status;
+    }
+    status = tqDBWin_attachDatabaseW(destConnect);
+    if (status != 0) {
+        message(msg, u"ERROR: Could not attach destination database '" + wtext(destConnect) + u"'", nullptr, status);
+    } else {
+        // Replaced, not merged: a missing source leaves no destination table at all.
+        if (tqDBWin_findTableW(destTable)) status = tqDBWin_dropTableW(destTable, msg);
+        if (status == 0) status = tqDBWin_writeEntireTable(destTable, rows, count, msg);
+    }
+    tqDBWin_freeEntireTable(&rows, count);
+    return status;
+}
+
+int dropTable(const tqWChar* table, tqWChar* msg) {
+    if (!table) return kGenericError;
+    const WString name = table;
+    const int status = tqDBWin_processSQLW((u"DROP TABLE " + name + u";").c_str());
+    if (status != 0) message(msg, u"ERROR: Couldn't drop table '" + name + u"'", nullptr, status);
+    return status;
+}
+
+}  // namespace
+
+}  // namespace orvane::db
+
+using namespace orvane::db;
+
+extern "C" {
+
+int tqDBWin_readEntireTable(const tqWChar* table, SQLDADescriptor** rows, int* count, tqWChar* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return readEntireTable(table, rows, count, msg); });
+}
+
+int tqDBWin_freeEntireTable(SQLDADescriptor** rows, int count) noexcept {
+    return orvane::guarded(kGenericError, [&] { return freeEntireTable(rows, count); });
+}
+
+int tqDBWin_writeEntireTable(const tqWChar* table, const SQLDADescriptor* rows, int count, tqWChar* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return writeEntireTable(table, rows, count, msg); });
+}
+
+int tqDBWin_copyTable(const char* dest, const char* source, char* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return copyTable(dest, source, msg); });
+}
+
+int tqDBWin_copyTableExtW(const tqWChar* sourceConnect, const tqWChar* sourceTable, const tqWChar* destConnect,
+                          const tqWChar* destTable, tqWChar* msg) noexcept {
+    return orvane::guarded(kGenericError,
+                           [&] { return copyTableExtW(sourceConnect, sourceTable, destConnect, destTable, msg); });
+}
+
+int tqDBWin_createTableW(const tqWChar* table, const tqWChar* like, tqWChar* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return createTableW(table, like, msg); });
+}
+
+int tqDBWin_createTableA(const char* table, const char* like, char* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return createTableA(table, like, msg); });
+}
+
+int tqDBWin_createTableFromSqlData(const tqWChar* table, const SQLDADescriptor* desc, tqWChar* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return createTableFromSqlData(table, desc, msg); });
+}
+
+int tqDBWin_dropTableW(const tqWChar* table, tqWChar* msg) noexcept {
+    return orvane::guarded(kGenericError, [&] { return dropTable(table, msg); });
+}
+
+}  // extern "C"
