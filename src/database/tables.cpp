@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "database/connection.hpp"
 #include "frame/boundary.hpp"
@@ -73,6 +75,229 @@ long long countRowsA(const std::string& table) {
     return count;
 }
 
+// A text that every codeset the library can run under maps unit for unit to 16 bits:
+// plain ASCII without the shift and escape bytes of stateful codesets.
+inline bool plain(unsigned c) { return c != 0 && c < 0x80 && c != 0x0E && c != 0x0F && c != 0x1B; }
+
+// A heap copy of `n` bytes of driver text as 16-bit text, as widen() converts it; plain text
+// is copied unit for unit without asking the locale about each character.
+tqWChar* wideCopy(const char* s, std::size_t n) {
+    std::size_t i = 0;
+    while (i < n && plain(static_cast<unsigned char>(s[i]))) ++i;
+    if (i < n) return heapCopy(widen(std::string(s, n)));
+    auto* out = static_cast<tqWChar*>(std::malloc((n + 1) * sizeof(tqWChar)));
+    if (!out) throw std::bad_alloc();
+    for (i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(s[i]);
+    out[n] = 0;
+    return out;
+}
+
+// The rows of an open cursor, each delivered into a zeroed descriptor with the effect of
+// tqDBWin_fetchRowByIDW: the same ODBC reads, results and recorded failures. The column
+// description cannot change within one result set, so it is asked for once instead of
+// per row, and values go from the driver's buffer straight into their 16-bit copies.
+class CursorRows {
+public:
+    explicit CursorRows(std::uint16_t id) : id_(id) {}
+
+    // 1 when a row was delivered into `d`, else 0 (no such cursor, at its end, or failed).
+    int fetch(SQLDADescriptor& d) {
+        Connection& c = connection();
+        const auto it = c.cursors.find(id_);
+        if (it == c.cursors.end()) return 0;
+        ResultSet* rs = it->second.get();
+        if (rs->atEnd()) return 0;
+        try {
+            if (!described_) describe(rs);
+            if (columns_.empty()) return 0;  // a result without columns fills nothing
+            fill(d, rs);
+            rs->moveNext();
+            return 1;
+        } catch (const OdbcFailure& f) {
+            recordDbError(f);
+        } catch (const std::exception& e) {
+            recordOtherError(e.what(), 0);
+        }
+        return 0;
+    }
+
+private:
+    struct Column {
+        std::u16string name;
+        SQLSMALLINT type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+    };
+
+    void describe(ResultSet* rs) {
+        const SQLHDBC dbc = connection().hdbc;
+        const SQLHSTMT st = rs->handle();
+        SQLSMALLINT count = 0;
+        check(SQLNumResultCols(st, &count), dbc, st);
+        std::vector<Column> columns(count > 0 ? static_cast<std::size_t>(count) : 0);
+        for (SQLSMALLINT i = 0; i < count; ++i) {
+            Column& col = columns[static_cast<std::size_t>(i)];
+            const SQLUSMALLINT n = static_cast<SQLUSMALLINT>(i + 1);
+            SQLCHAR name[256];
+            SQLSMALLINT length = 0;
+            const SQLRETURN rc =
+                check(SQLDescribeCol(st, n, name, sizeof name, &length, &col.type, &col.size, &col.digits, &col.nullable),
+                      dbc, st);
+            std::string text(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), sizeof name));
+            if (rc == SQL_SUCCESS_WITH_INFO && length >= SQLSMALLINT(sizeof name)) {
+                std::string longName(static_cast<std::size_t>(length) + 1, '\0');
+                check(SQLDescribeCol(st, n, reinterpret_cast<SQLCHAR*>(longName.data()),
+                                     static_cast<SQLSMALLINT>(longName.size()), &length, nullptr, nullptr, nullptr,
+                                     nullptr),
+                      dbc, st);
+                text.assign(longName.c_str());
+            }
+            col.name = widen(text);
+        }
+        columns_ = std::move(columns);
+        described_ = true;
+    }
+
+    // Column `n` of the current row as a 16-bit heap text; SQL NULL reads as "". Long
+    // values arrive in pieces (01004) and are gathered first.
+    tqWChar* value(SQLHSTMT st, SQLUSMALLINT n) {
+        const SQLHDBC dbc = connection().hdbc;
+        bool gathering = false;
+        for (;;) {
+            SQLLEN indicator = 0;
+            SQLRETURN rc;
+            while ((rc = SQLGetData(st, n, SQL_C_CHAR, buf_, sizeof buf_, &indicator)) == SQL_STILL_EXECUTING) {
+            }
+            if (rc == SQL_NO_DATA) break;
+            check(rc, dbc, st);
+            if (indicator == SQL_NULL_DATA) break;
+            const bool more =
+                rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buf_));
+            const std::size_t got = strnlen(buf_, sizeof buf_ - 1);
+            if (!gathering && !more) return wideCopy(buf_, got);
+            if (!gathering) long_.clear();
+            gathering = true;
+            long_.append(buf_, got);
+            if (!more) break;
+        }
+        return gathering ? wideCopy(long_.data(), long_.size()) : wideCopy("", 0);
+    }
+
+    void fill(SQLDADescriptor& d, ResultSet* rs) {
+        const std::size_t n = columns_.size();
+        std::memset(&d, 0, sizeof d);
+        // Pointer arrays a pointer per slot, the 16-bit arrays 4 bytes per slot, as every
+        // descriptor of the family has them.
+        d.names = static_cast<void**>(std::calloc(n, sizeof(void*)));
+        d.values = static_cast<void**>(std::calloc(n, sizeof(void*)));
+        d.types = static_cast<std::int16_t*>(std::calloc(n, 4));
+        d.reserved = static_cast<std::uint16_t*>(std::calloc(n, 4));
+        d.scales = static_cast<std::int16_t*>(std::calloc(n, 4));
+        d.sizes = static_cast<std::int16_t*>(std::calloc(n, 4));
+        d.nullable = static_cast<std::int16_t*>(std::calloc(n, 4));
+        d.count = static_cast<std::int16_t>(n);
+        if (!d.names || !d.values || !d.types || !d.reserved || !d.scales || !d.sizes || !d.nullable) {
+            releaseDescriptor(&d);
+            throw std::bad_alloc();
+        }
+        const SQLHSTMT st = rs->handle();
+        for (std::size_t i = 0; i < n; ++i) {
+            // A value that cannot be read stays NULL; the row still arrives.
+            try {
+                d.values[i] = value(st, static_cast<SQLUSMALLINT>(i + 1));
+            } catch (const OdbcFailure& f) {
+                recordDbError(f);
+            } catch (const std::exception& e) {
+                recordOtherError(e.what(), kGenericError);
+            }
+            const Column& col = columns_[i];
+            d.names[i] = heapCopy(col.name);
+            d.types[i] = col.type;
+            d.scales[i] = col.digits;
+            d.sizes[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(col.size & 0xFFFF));
+            d.nullable[i] = col.nullable;
+        }
+    }
+
+    std::uint16_t id_;
+    bool described_ = false;
+    std::vector<Column> columns_;
+    std::string long_;
+    char buf_[4096];
+};
+
+// Pieces of an INSERT statement in 8-bit text, each exactly as narrow() would give it
+// (the statement goes to tqDBWin_processSQLA, as tqDBWin_processSQLW would narrow it).
+void appendPiece(std::string& out, const tqWChar* s) {
+    const tqWChar* p = s;
+    while (plain(*p)) ++p;
+    if (*p) {
+        out += narrow(s);
+        return;
+    }
+    for (p = s; *p; ++p) out += static_cast<char>(*p);
+}
+
+void appendPiece(WString& out, const tqWChar* s) { out += s; }
+
+// `value` inside quotes with line feeds removed and each quote doubled, as
+// tqDBWin_escapeStringW writes it.
+void appendQuoted(WString& out, const tqWChar* value) {
+    out += u'\'';
+    for (const tqWChar* p = value; *p; ++p) {
+        if (*p == u'\n') continue;
+        out += *p;
+        if (*p == u'\'') out += u'\'';
+    }
+    out += u'\'';
+}
+
+void appendQuoted(std::string& out, const tqWChar* value) {
+    const tqWChar* p = value;
+    while (plain(*p)) ++p;
+    if (*p) {
+        WString quoted;
+        appendQuoted(quoted, value);
+        out += narrow(quoted.c_str());
+        return;
+    }
+    out += '\'';
+    for (p = value; *p; ++p) {
+        if (*p == u'\n') continue;
+        out += static_cast<char>(*p);
+        if (*p == u'\'') out += '\'';
+    }
+    out += '\'';
+}
+
+// "INSERT INTO %s (%s) VALUES (%s);" for one row into `sql`; false when the row has no
+// value to write (all empty or missing), which is then skipped.
+template <class S>
+bool insertStatement(S& sql, const S& head, const SQLDADescriptor& d, S& columns, S& values) {
+    columns.clear();
+    values.clear();
+    for (int i = 0; i < d.count && d.values; ++i) {
+        const tqWChar* value = static_cast<const tqWChar*>(d.values[i]);
+        if (!value || !*value) continue;  // the database applies its default
+        if (!columns.empty()) {
+            appendPiece(columns, u", ");
+            appendPiece(values, u", ");
+        }
+        if (d.names && d.names[i]) appendPiece(columns, static_cast<const tqWChar*>(d.names[i]));
+        const int type = d.types ? d.types[i] : 0;
+        if (type == 1 || type == 12) {
+            appendQuoted(values, value);
+        } else {
+            appendPiece(values, value);
+        }
+    }
+    if (columns.empty() || values.empty()) return false;
+    sql.assign(head).append(columns);
+    appendPiece(sql, u") VALUES (");
+    sql.append(values);
+    appendPiece(sql, u");");
+    return true;
+}
+
 void message(tqWChar* dest, const WString& heading, const WString* sql, int status) {
     if (dest) tqDBWin_getSQLErrorTextW(dest, heading.c_str(), sql ? sql->c_str() : nullptr, status);
 }
@@ -108,8 +333,9 @@ int readEntireTable(const tqWChar* tableName, SQLDADescriptor** rows, int* count
                 // Never more rows than counted, however many the table has by now; a row
                 // that cannot be fetched (or a table that shrank) ends the read with status
                 // 0 and a message, the rest of the array staying zeroed.
+                CursorRows cursor(id);
                 for (int i = 0; i < n; ++i) {
-                    if (!tqDBWin_fetchRowByIDW(&array[i], id)) {
+                    if (!cursor.fetch(array[i])) {
                         char index[16];
                         std::snprintf(index, sizeof index, "%d", i);
                         message(msg,
@@ -190,18 +416,6 @@ int createTableFromSqlData(const tqWChar* table, const SQLDADescriptor* d, tqWCh
     return status;
 }
 
-// Appends `value` inside quotes with line feeds removed and each quote doubled, as
-// tqDBWin_escapeStringW writes it.
-void appendQuoted(WString& out, const tqWChar* value) {
-    out += u'\'';
-    for (const tqWChar* p = value; *p; ++p) {
-        if (*p == u'\n') continue;
-        out += *p;
-        if (*p == u'\'') out += u'\'';
-    }
-    out += u'\'';
-}
-
 int writeEntireTable(const tqWChar* tableName, const SQLDADescriptor* rows, int count, tqWChar* msg) {
     if (!tableName || !rows) return 0;
     int status = 0;
@@ -209,33 +423,21 @@ int writeEntireTable(const tqWChar* tableName, const SQLDADescriptor* rows, int 
         status = tqDBWin_createTableFromSqlData(tableName, &rows[0], msg);
         if (status != 0) return status;
     }
-    const WString table = tableName;
-    const WString head = u"INSERT INTO " + table + u" (";
-    WString columns, values, sql;
+    std::string head = "INSERT INTO ";
+    appendPiece(head, tableName);
+    head += " (";
+    std::string columns, values, sql;
     for (int r = 0; r < count; ++r) {
-        const SQLDADescriptor& d = rows[r];
-        columns.clear();
-        values.clear();
-        for (int i = 0; i < d.count && d.values; ++i) {
-            const tqWChar* value = static_cast<const tqWChar*>(d.values[i]);
-            if (!value || !*value) continue;  // the database applies its default
-            if (!columns.empty()) {
-                columns += u", ";
-                values += u", ";
-            }
-            if (d.names && d.names[i]) columns += static_cast<const tqWChar*>(d.names[i]);
-            const int type = d.types ? d.types[i] : 0;
-            if (type == 1 || type == 12) {
-                appendQuoted(values, value);
-            } else {
-                values += value;
-            }
-        }
-        if (columns.empty() || values.empty()) continue;
-        sql.assign(head).append(columns).append(u") VALUES (").append(values).append(u");");
-        status = tqDBWin_processSQLW(sql.c_str());
+        if (!insertStatement(sql, head, rows[r], columns, values)) continue;
+        status = tqDBWin_processSQLA(sql.c_str());
         if (status != 0) {
-            message(msg, u"ERROR: Couldn't insert into the table '" + table + u"'", &sql, status);
+            if (msg) {
+                // The message shows the statement as the host's own wide text.
+                const WString table = tableName;
+                WString wcolumns, wvalues, wsql;
+                insertStatement(wsql, u"INSERT INTO " + table + u" (", rows[r], wcolumns, wvalues);
+                message(msg, u"ERROR: Couldn't insert into the table '" + table + u"'", &wsql, status);
+            }
             break;
         }
     }
