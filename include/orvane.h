@@ -666,8 +666,10 @@ TQ_API int tqDBWin_closeCursorWithID(uint16_t id) TQ_NOEXCEPT;
 /* ------------------------------------------------------------------------ */
 /* @section database-tables */
 /* Message buffers (`msg`, may be NULL) receive a tqDBWin_getSQLErrorTextW message of at
- * most 511 characters: give 512 tqWChar (768 char for tqDBWin_copyTable). Each function
- * needs one free cursor slot and never holds two cursors at once. */
+ * most 511 characters: give 512 tqWChar (768 char for tqDBWin_copyTable). The read and
+ * the two copies count rows through a cursor: they need one free cursor slot of the three
+ * and never hold two cursors at once. Column types come from the driver's description:
+ * see docs/database.md ("Whole tables") for what SQLite and PostgreSQL report. */
 
 /* Reads `table` into a new array of `*count` row descriptors (wide texts, the column
  * description repeated in every row). An empty table gives an array of one descriptor
@@ -685,8 +687,9 @@ TQ_API int tqDBWin_freeEntireTable(SQLDADescriptor** rows, int count) TQ_NOEXCEP
 /* Inserts `count` rows into `table` (created from rows[0]'s description when missing), one
  * autocommitted "INSERT INTO t (cols) VALUES (vals);" per row. Empty and NULL values are
  * left out (the column gets its default); only CHAR (1) and VARCHAR (12) values are quoted
- * (' doubled, line feeds dropped), all others are written bare. Stops at the first failing
- * insert (earlier rows stay). Status; 0 when `table` or `rows` is NULL. */
+ * (' doubled, line feeds dropped), all others are written bare (so dates and times need a
+ * CHAR/VARCHAR type code to be accepted). A row with no value is skipped. Stops at the
+ * first failing insert (earlier rows stay). Status; 0 when `table` or `rows` is NULL. */
 TQ_API int tqDBWin_writeEntireTable(const tqWChar* table, const SQLDADescriptor* rows, int count, tqWChar* msg) TQ_NOEXCEPT;
 
 /* Within the attached data source: creates `dest` like `source` when missing, then adds
