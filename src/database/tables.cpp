@@ -228,13 +228,18 @@ private:
 // Pieces of an INSERT statement in 8-bit text, each exactly as narrow() would give it
 // (the statement goes to tqDBWin_processSQLA, as tqDBWin_processSQLW would narrow it).
 void appendPiece(std::string& out, const tqWChar* s) {
-    const tqWChar* p = s;
-    while (plain(*p)) ++p;
-    if (*p) {
-        out += narrow(s);
-        return;
+    const std::size_t start = out.size();
+    const std::size_t n = std::char_traits<tqWChar>::length(s);
+    out.resize(start + n);
+    char* d = out.data() + start;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!plain(s[i])) {
+            out.resize(start);
+            out += narrow(s);
+            return;
+        }
+        d[i] = static_cast<char>(s[i]);
     }
-    for (p = s; *p; ++p) out += static_cast<char>(*p);
 }
 
 void appendPiece(WString& out, const tqWChar* s) { out += s; }
