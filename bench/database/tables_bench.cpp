@@ -3,9 +3,13 @@
 // cost is as small as it gets and ours shows most).
 //
 //   read:  tqDBWin_readEntireTable  vs  SQLExecDirect + SQLFetch + SQLGetData per column,
-//          each value kept as its own text
+//          each value kept as text (in a std::string, or in a heap copy of its own as a
+//          C host keeps it); releasing what was read is timed on neither side
 //   write: tqDBWin_writeEntireTable vs  one autocommitted SQLExecDirect per row of the same
-//          "INSERT INTO t (cols) VALUES (vals);" text
+//          "INSERT INTO t (cols) VALUES (vals);" text (the destination made untimed)
+//
+// Rates are per CPU second (the SQLite driver runs in-process), which keeps the ratios
+// steady on a machine shared with other work.
 //
 // The read also reports the heap bytes per row of the array it hands out beside the
 // row's text size (malloc's own accounting).
