@@ -415,6 +415,15 @@ TEST_P(DbTables, NoFreeCursorSlotReadsAsEmpty) {
     SQLDADescriptor d{};
     EXPECT_EQ(tqDBWin_fetchRowByIDA(&d, ids[1]), 1);
     tqDBWin_freeSQLDADescriptorA(&d);
+    // A copy between data sources with all three identifiers held (a re-attach closes
+    // their result sets but keeps them counted) replaces the destination with an empty
+    // table and reports success: the host must keep a slot free.
+    ASSERT_EQ(tqDBWin_openCursorWithIDA(&ids[0], "SELECT id FROM orv_slot;"), 1);
+    const std::u16string src = w(connect_), dst = w(sqliteFast("slot.db"));
+    EXPECT_EQ(tqDBWin_copyTableExtW(src.c_str(), u"orv_slot", dst.c_str(), u"orv_slot", msg), 0) << n(msg);
+    EXPECT_EQ(tqDBWin_findTableA("orv_slot"), 1);
+    EXPECT_EQ(tqDBWin_closeCursorWithID(ids[2]), 1);
+    EXPECT_EQ(query("SELECT COUNT(*) FROM orv_slot;"), "0\n");
 }
 
 // A view whose row count moves with every query stands in for another connection adding
