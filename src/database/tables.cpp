@@ -1,7 +1,9 @@
 // Whole tables: read into an array of row descriptors, write such an array back, copy within
 // one data source or between two, create a table like another and drop one. Everything goes
 // through the exported catalog, cursor and statement functions, so a table function behaves
-// exactly as the host would see those calls behave one by one.
+// exactly as the host would see those calls behave one by one; only the rows of a read are
+// taken from the cursor here (CursorRows), with the effect of tqDBWin_fetchRowByIDW but
+// without redescribing every column of every row.
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
