@@ -661,6 +661,64 @@ TQ_API int tqDBWin_fetchRowByIDW(SQLDADescriptor* desc, uint16_t id) TQ_NOEXCEPT
 /* Closes a cursor: 1, or 0 when no cursor has that identifier. */
 TQ_API int tqDBWin_closeCursorWithID(uint16_t id) TQ_NOEXCEPT;
 
+/* ------------------------------------------------------------------------ */
+/* Whole tables                                                             */
+/* ------------------------------------------------------------------------ */
+/* @section database-tables */
+/* Message buffers (`msg`, may be NULL) receive a tqDBWin_getSQLErrorTextW message of at
+ * most 511 characters: give 512 tqWChar (768 char for tqDBWin_copyTable). The read and
+ * the two copies count rows through a cursor: they need one free cursor slot of the three
+ * and never hold two cursors at once. Column types come from the driver's description:
+ * see docs/database.md ("Whole tables") for what SQLite and PostgreSQL report. */
+
+/* Reads `table` into a new array of `*count` row descriptors (wide texts, the column
+ * description repeated in every row). An empty table gives an array of one descriptor
+ * holding only the description, with *count 0; a missing table gives 0 with *count 0 and
+ * *rows untouched. A row that cannot be fetched stops the read with status 0 and a message
+ * (the later rows stay zeroed): check `msg`, not only the status. With no free cursor the
+ * count reads as 0 (empty-table result). NULL arguments: 0, nothing done. */
+TQ_API int tqDBWin_readEntireTable(const tqWChar* table, SQLDADescriptor** rows, int* count, tqWChar* msg) TQ_NOEXCEPT;
+
+/* Releases an array from tqDBWin_readEntireTable: its first `count` descriptors (with
+ * `count` 0 the one description descriptor), then the block. *rows is not cleared.
+ * 0, or 32768 when `rows` is NULL. */
+TQ_API int tqDBWin_freeEntireTable(SQLDADescriptor** rows, int count) TQ_NOEXCEPT;
+
+/* Inserts `count` rows into `table` (created from rows[0]'s description when missing), one
+ * autocommitted "INSERT INTO t (cols) VALUES (vals);" per row. Empty and NULL values are
+ * left out (the column gets its default); only CHAR (1) and VARCHAR (12) values are quoted
+ * (' doubled, line feeds dropped), all others are written bare (so dates and times need a
+ * CHAR/VARCHAR type code to be accepted). A row with no value is skipped. Stops at the
+ * first failing insert (earlier rows stay). Status; 0 when `table` or `rows` is NULL. */
+TQ_API int tqDBWin_writeEntireTable(const tqWChar* table, const SQLDADescriptor* rows, int count, tqWChar* msg) TQ_NOEXCEPT;
+
+/* Within the attached data source: creates `dest` like `source` when missing, then adds
+ * all of source's rows with "INSERT INTO dest SELECT * FROM source". On failure `msg`
+ * gets the heading and the recorded text (at most 255 bytes of it). Status; 32768 for a
+ * NULL name. */
+TQ_API int tqDBWin_copyTable(const char* dest, const char* source, char* msg) TQ_NOEXCEPT;
+
+/* Copies a table between data sources: attaches the source, reads the table, attaches the
+ * destination, drops `destTable` there if present and writes the rows (creating it anew).
+ * Stays attached to the destination. A missing source table leaves no destination table
+ * (status 0). Status; 32768 when `destTable` is NULL. */
+TQ_API int tqDBWin_copyTableExtW(const tqWChar* sourceConnect, const tqWChar* sourceTable,
+                                 const tqWChar* destConnect, const tqWChar* destTable, tqWChar* msg) TQ_NOEXCEPT;
+
+/* Creates `table` with the columns of `like` (through its description). The A form takes
+ * names of up to 511 characters; its `msg` (512 char) is written only on failure. Status. */
+TQ_API int tqDBWin_createTableW(const tqWChar* table, const tqWChar* like, tqWChar* msg) TQ_NOEXCEPT;
+TQ_API int tqDBWin_createTableA(const char* table, const char* like, char* msg) TQ_NOEXCEPT;
+
+/* Runs "CREATE TABLE t (col TYPE,col TYPE NOT NULL...)" from a descriptor's column
+ * description: CHAR(n), VARCHAR(n), DECIMAL(p,s), NUMERIC(p,s), SMALLINT, INTEGER,
+ * FLOAT(n), REAL, DOUBLE PRECISION, DATE, TIME(n), TIMESTAMP, SQL_BINARY(n),
+ * SQL_VARBINARY(n); columns of any other type code are left out. Status; 32768 when
+ * `table` or `desc` is NULL. */
+TQ_API int tqDBWin_createTableFromSqlData(const tqWChar* table, const SQLDADescriptor* desc, tqWChar* msg) TQ_NOEXCEPT;
+
+/* Runs "DROP TABLE t;". Status; 32768 when `table` is NULL. */
+TQ_API int tqDBWin_dropTableW(const tqWChar* table, tqWChar* msg) TQ_NOEXCEPT;
 
 /* --- Column access ------------------------------------------------------------------ */
 /* Reads a filled SQLDADescriptor by column name: an 8-bit descriptor (filled by an A
