@@ -21,6 +21,7 @@ std::span<const Command> numericCommands();
 std::span<const Command> databaseCommands();
 std::span<const Command> pluginCommands();
 std::span<const Command> hostCommands();
+std::span<const Command> designFileCommands();
 
 // Shared helpers.
 int usageError(const std::string& message);  // prints "orvane: message" and returns 2

@@ -28,7 +28,8 @@ namespace {
 
 std::vector<std::span<const cli::Command>> allTables() {
     return {cli::stringCommands(), cli::numericCommands(), cli::databaseCommands(), cli::pluginCommands(),
-            cli::hostCommands()};
+            cli::hostCommands(),
+            cli::designFileCommands()};
 }
 
 void printHelp() {
