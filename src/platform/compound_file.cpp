@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
+#include <string>
 #include <unordered_set>
 
 #include "platform/little_endian.hpp"
@@ -105,6 +105,16 @@ std::unique_ptr<Source> fileSource(const char* path, Status& status) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         status = statusOfErrno(errno);
+        if (status == kFileNotFound) {
+            // A missing folder on the way is a missing path, not a missing file.
+            std::string folder(path);
+            const std::size_t slash = folder.find_last_of('/');
+            if (slash != std::string::npos && slash > 0) {
+                folder.resize(slash);
+                struct stat st {};
+                if (::stat(folder.c_str(), &st) != 0) status = kPathNotFound;
+            }
+        }
         return nullptr;
     }
     struct stat st {};
