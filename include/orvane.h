@@ -731,8 +731,8 @@ TQ_API int oxFile_isV8Dgn(const char* fileName) TQ_NOEXCEPT;
 /* Writes the text of the document property propertyName (exact, case-sensitive) of the
  * compound document fileName (at most 1023 characters) into value, looking in the
  * summary, then the document summary, then the user-defined set. A name of the two fixed
- * tables is found, possibly empty, as soon as its set exists. 1 when found; 0 otherwise,
- * with value empty (value is NULL-tested, then always written). value has no size: it must
+ * tables is found, possibly empty, as soon as its set exists. 1 when found; 0 otherwise
+ * (also for a NULL argument), with value empty whenever it is given. value has no size: it must
  * hold the longest text asked for (strings are copied whole; 16-bit texts are cut at 1023
  * bytes). Open failures print "File not found.", "Not a compound file." or
  * "StgOpenStorage() failed w/error %08lx" (no line break) on standard output, a failed read

@@ -222,14 +222,13 @@ TQ_API int oxFile_isV8Dgn(const char* fileName) TQ_NOEXCEPT {
 }
 
 TQ_API int histo_getV8Prop(const char* fileName, const char* propertyName, char* value) TQ_NOEXCEPT {
-    if (!value) return 0;
-    value[0] = '\0';
-    if (!fileName || !propertyName) return 0;
+    if (value) value[0] = '\0';
     // The name is read in the user's locale; everything after runs in "C", which the call
-    // leaves behind whatever was set before.
+    // leaves behind whatever was set before (also when an argument is missing).
     std::setlocale(LC_ALL, "");
-    const std::size_t nameLength = designprops::cutAtCharacters(fileName, 1023);
+    const std::size_t nameLength = fileName ? designprops::cutAtCharacters(fileName, 1023) : 0;
     std::setlocale(LC_ALL, "C");
+    if (!value || !fileName || !propertyName) return 0;
     return guarded(0, [&] {
         const std::string name(fileName, nameLength);
         cfb::Status status;
