@@ -127,6 +127,14 @@ TEST_F(DesignProps, LibreOfficeDocumentGivesWhatItsSourceSet) {
         EXPECT_EQ(value, a.value) << name;
         EXPECT_EQ("", a.out) << name;
     }
+    // Local time: the same instant one hour east of UTC (a POSIX zone, no tz database needed).
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    EXPECT_EQ("15:5:9:0 3/11/2008", get(doc, "Created").value);
+    EXPECT_EQ("10:30:0:0 1/7/2009", get(save(docWith(propertyStream({section(kSummaryId).add(12, vtFiletime(128909106000000000ull))}),
+                                                     std::nullopt)),
+                                         "Created")
+                                         .value);  // 2009-07-01 08:30 UTC, summer time
     const Answer none = get(doc, "TITLE");
     EXPECT_EQ(0, none.found);
     EXPECT_EQ("", none.value);
@@ -342,6 +350,7 @@ TEST_F(DesignProps, HostileFilesGiveNothing) {
     const auto good = w.build();
     const std::string goodFile = save(good, "good.dgn");
     ASSERT_EQ("Deck", get(goodFile, "Title").value);
+    ASSERT_EQ(std::string(6000, 'c'), get(goodFile, "Comments").value);  // over scattered sectors
     ASSERT_EQ("North Bridge", get(goodFile, "Project").value);
     ASSERT_EQ(1, oxFile_isV8Dgn(goodFile.c_str()));
 
