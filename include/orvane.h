@@ -1049,6 +1049,29 @@ TQ_API char* oxWinAPI_readString(char* buffer, int size, oxStream* stream, int k
  * learn how much arrived, prefill the array. */
 TQ_API int msapiFile_readColourTableToRGBArray(unsigned char* rgb, const char* path) TQ_NOEXCEPT;
 
+/* Design-file properties                                                   */
+/* ======================================================================== */
+/* @section designprops */
+/* Compound documents (structured-storage files) read with the library's own reader,
+ * read-only, never changed; every byte of the file is treated as untrusted. */
+
+/* 1 when fileName (at most 255 characters; longer names are cut) is a compound document
+ * whose root storage holds a storage named exactly "Dgn-Md" (a stream of that name, or
+ * another case, does not count); 0 otherwise, also for NULL and unreadable files. */
+TQ_API int oxFile_isV8Dgn(const char* fileName) TQ_NOEXCEPT;
+
+/* Writes the text of the document property propertyName (exact, case-sensitive) of the
+ * compound document fileName (at most 1023 characters) into value, looking in the
+ * summary, then the document summary, then the user-defined set. A name of the two fixed
+ * tables is found, possibly empty, as soon as its set exists. 1 when found; 0 otherwise
+ * (also for a NULL argument), with value empty whenever it is given. value has no size: it must
+ * hold the longest text asked for (strings are copied whole; 16-bit texts are cut at 1023
+ * bytes). Open failures print "File not found.", "Not a compound file." or
+ * "StgOpenStorage() failed w/error %08lx" (no line break) on standard output, a failed read
+ * of a fixed set "IPropertyStg::ReadMultiple() failed w/error %08lx\n". Sets the
+ * process-wide locale (LC_ALL) to "C", after reading the file name in the user's locale. */
+TQ_API int histo_getV8Prop(const char* fileName, const char* propertyName, char* value) TQ_NOEXCEPT;
+
 TQ_EXTERN_C_END
 
 #endif /* ORVANE_H */

@@ -6,6 +6,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql
   zlib1g-dev libssl-dev libisal-dev libpng-dev
+  libgsf-1-dev
 )
 
 # Installs what is missing; does nothing (and needs no network) when all is there.

@@ -22,6 +22,7 @@ std::span<const Command> databaseCommands();
 std::span<const Command> pluginCommands();
 std::span<const Command> hostCommands();
 std::span<const Command> fileCommands();
+std::span<const Command> designFileCommands();
 
 // Shared helpers.
 int usageError(const std::string& message);  // prints "orvane: message" and returns 2

@@ -28,7 +28,7 @@ namespace {
 
 std::vector<std::span<const cli::Command>> allTables() {
     return {cli::stringCommands(), cli::numericCommands(), cli::databaseCommands(), cli::pluginCommands(),
-            cli::hostCommands(), cli::fileCommands()};
+            cli::hostCommands(), cli::fileCommands(), cli::designFileCommands()};
 }
 
 void printHelp() {
