@@ -481,7 +481,9 @@ public:
             const Element& e = parsed_.at(i);
             if (e.kind != Kind::Star) {
                 if (e.next >= pn_) return finish(e, i);
-                if (!step(e, i)) return false;
+                const bool any = step(e, i);
+                compiled_[i].reset();  // the walk does not come back here
+                if (!any) return false;
                 i = e.next;
                 continue;
             }
@@ -499,6 +501,17 @@ public:
             }
             if (end >= pn_) {
                 if (fixed) return width <= tn_ && tn_ - width >= from && runFits(e.next, end, tn_ - width);
+                // Only starts from which the rest can still reach the text's end count:
+                // each element takes at most one character, a class at most its limit
+                // (a final class whose alternative ends in '*' takes any rest).
+                std::size_t most = 0;
+                bool bounded = true;
+                for (std::size_t k = e.next; k < pn_; k = parsed_.at(k).next) {
+                    if (parsed_.at(k).kind != Kind::Alternatives) ++most;
+                    else if (parsed_.at(k).next < pn_) most += kClassLimit;
+                    else bounded = false;
+                }
+                if (bounded && tn_ > most) from = std::max(from, tn_ - most);
                 at_.setFrom(from);
                 suffix = false;
                 i = e.next;
@@ -524,6 +537,7 @@ public:
                     if (segment(e.next, end)) best = std::min(best, at_.first());
                 }
             }
+            for (std::size_t k = e.next; k < end; k = parsed_.at(k).next) compiled_[k].reset();
             if (best == SIZE_MAX) return false;
             from = best;
             i = end;
@@ -649,7 +663,8 @@ private:
     Rules<C> rules_;
     std::size_t tableAfter_;
     Positions at_, next_;
-    std::vector<std::unique_ptr<std::vector<Alternative<C>>>> compiled_;  // per class, on first use
+    // Per class, from its first use until the walk has passed it for good.
+    std::vector<std::unique_ptr<std::vector<Alternative<C>>>> compiled_;
 };
 
 template <class C>
