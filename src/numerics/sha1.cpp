@@ -148,12 +148,17 @@ bool debuggerAttached() noexcept {
     }
     const int fresh = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
     if (fresh < 0) return false;
-    // A forked child closes its inherited copy; a descriptor that stopped reading our
-    // status may belong to the host by now and is left alone.
-    if (fd >= 0 && !ours) ::close(fd);
-    gStatusOwner.store(self, std::memory_order_release);
-    gStatusFd.store(fresh, std::memory_order_release);
-    return tracedPerStatus(fresh) == 1;
+    const bool traced = tracedPerStatus(fresh) == 1;
+    int expected = fd;
+    if (gStatusFd.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel)) {
+        // A forked child closes its inherited copy; a descriptor that stopped reading our
+        // status may belong to the host by now and is left alone.
+        if (fd >= 0 && !ours) ::close(fd);
+        gStatusOwner.store(self, std::memory_order_release);
+    } else {
+        ::close(fresh);  // another thread kept its own meanwhile: one descriptor, not two
+    }
+    return traced;
 }
 
 void debugOutput(const char* line) noexcept {
