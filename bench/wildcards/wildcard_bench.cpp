@@ -122,6 +122,9 @@ BENCHMARK_CAPTURE(edge, classes_4096_4KiB, times("[b,a|,|a*]", 4096), 4096, 3, 0
 BENCHMARK_CAPTURE(edge, classes_4096_8KiB, times("[b,a|,|a*]", 4096), 8192, 3, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(edge, star_classes_2048_4KiB, times("*[b,a|]", 2048), 4096, 3, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(edge, star_classes_4096_4KiB, times("*[b,a|,|a*]", 4096), 4096, 3, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(edge, star_star_classes_999_x_4MiB, times("*[a*,b]", 999) + "x", k4MiB, 3, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(edge, star_then_classes_999_4MiB, "*" + times("[a|,b]", 999), k4MiB, 3, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(edge, star_class_star_x_4MiB, "*[a*b,c]*x", k4MiB, 3, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(edge, bar_classes_4096_4KiB, times("|[a*,b]", 4096), 4096, 3, 0)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -226,6 +226,7 @@ public:
                 tailOpen = false;
             }
         }
+        alwaysAny_ = always_.any();
         for (std::size_t k = 0; k < 4; ++k) blockers_.w[k] = ~epsilon_.w[k];
         start_.set(0);
         start_ = closed(start_);
@@ -279,6 +280,23 @@ public:
                 for (States& d : states) d = States{};
                 states[0].set(0);
                 close(states);
+            }
+            if (open_ && alwaysAny_) {
+                // A start that has reached a final run of '*' takes all it may: decided now,
+                // and dropped from the states so that it is written once.
+                States reached;
+                for (std::size_t k = 0; k < E; ++k)
+                    if (always_.test(k)) reached = reached | states[k];
+                for (int k = 0; k < 4; ++k)
+                    for (std::uint64_t v = reached.w[k]; v; v &= v - 1) {
+                        const std::size_t d = static_cast<std::size_t>(k) * 64 + std::countr_zero(v), st = e - d;
+                        out[st - from] = static_cast<std::uint16_t>(std::min(tn - st, kClassLimit));
+                    }
+                if (reached.any()) {
+                    States keep;
+                    for (int k = 0; k < 4; ++k) keep.w[k] = ~reached.w[k];
+                    for (States& d : states) d = d & keep;
+                }
             }
             const States& done = states[E];
             if (open_) {
@@ -360,7 +378,7 @@ private:
     States epsilon_, star_, always_, blockers_, start_;
     std::uint16_t slot_[256] = {};  // 1 + index into seen_, 0 while unknown
     std::vector<States> seen_;
-    bool open_ = false, endsInStar_ = false;
+    bool open_ = false, endsInStar_ = false, alwaysAny_ = false;
 };
 
 // A set of text positions 0..n, one bit each, with the span of words that may hold a
@@ -386,14 +404,18 @@ public:
     }
 
     // Every position from `from` to n.
-    void setFrom(std::size_t from) noexcept {
+    void setFrom(std::size_t from) noexcept { setRange(from, n_); }
+
+    // Every position from `from` to `to` (positions beyond n dropped).
+    void setRange(std::size_t from, std::size_t to) noexcept {
         clear();
-        if (from > n_) return;
+        to = std::min(to, n_);
+        if (from > to) return;
         lo_ = from >> 6;
-        hi_ = words_.size();
-        words_[lo_] = ~std::uint64_t{0} << (from & 63);
-        for (std::size_t w = lo_ + 1; w < hi_; ++w) words_[w] = ~std::uint64_t{0};
-        trimLast();
+        hi_ = (to >> 6) + 1;
+        for (std::size_t w = lo_; w < hi_; ++w) words_[w] = ~std::uint64_t{0};
+        words_[lo_] &= ~std::uint64_t{0} << (from & 63);
+        words_[hi_ - 1] &= ~std::uint64_t{0} >> (63 - (to & 63));
     }
 
     // this = from | from + 1 (positions beyond n dropped).
@@ -502,14 +524,20 @@ public:
             if (end >= pn_) {
                 if (fixed) return width <= tn_ && tn_ - width >= from && runFits(e.next, end, tn_ - width);
                 // Only starts from which the rest can still reach the text's end count:
-                // each element takes at most one character, a class at most its limit
-                // (a final class whose alternative ends in '*' takes any rest).
+                // each element takes at most one character, an alternative class at most
+                // its longest piece (a final class with an alternative that ends in '*'
+                // accepts any rest).
                 std::size_t most = 0;
                 bool bounded = true;
                 for (std::size_t k = e.next; k < pn_; k = parsed_.at(k).next) {
-                    if (parsed_.at(k).kind != Kind::Alternatives) ++most;
-                    else if (parsed_.at(k).next < pn_) most += kClassLimit;
-                    else bounded = false;
+                    const Element& x = parsed_.at(k);
+                    if (x.kind != Kind::Alternatives) {
+                        ++most;
+                        continue;
+                    }
+                    bool endsInStar = false;
+                    most += longestPiece(x, endsInStar);
+                    if (endsInStar && x.next >= pn_) bounded = false;
                 }
                 if (bounded && tn_ > most) from = std::max(from, tn_ - most);
                 at_.setFrom(from);
@@ -532,8 +560,8 @@ public:
                     at_.set(s);
                     if (segment(e.next, end)) best = std::min(best, at_.first());
                 }
-                if (s + width <= tn_ && s + width < best) {
-                    at_.setFrom(s);
+                if (s + width <= tn_ && s + width < best) {  // only starts that could still do better
+                    at_.setRange(s, best == SIZE_MAX ? tn_ : best - width - 1);
                     if (segment(e.next, end)) best = std::min(best, at_.first());
                 }
             }
@@ -564,6 +592,23 @@ private:
         for (; i < end; i = parsed_.at(i).next, ++s)
             if (!fits(parsed_.at(i), i, t_[s])) return false;
         return true;
+    }
+
+    // The most characters an alternative class can take: an alternative with '*' up to
+    // the class limit, any other at most as many as it is long (a negated class that
+    // finds none takes one). `endsInStar`: some alternative ends in '*'.
+    std::size_t longestPiece(const Element& e, bool& endsInStar) const noexcept {
+        const C* content = p_ + e.content;
+        std::size_t most = e.negated ? 1 : 0;
+        for (std::size_t a = 0; a < e.contentLength;) {
+            std::size_t b = a;
+            bool star = false;
+            for (; b < e.contentLength && content[b] != C(','); ++b) star = star || content[b] == C('*');
+            most = std::max(most, star ? kClassLimit : b - a);
+            if (b > a && content[b - 1] == C('*')) endsInStar = true;
+            a = b + 1;
+        }
+        return most;
     }
 
     // Elements from i to end (none a '*', none the pattern's last) over the current
