@@ -86,22 +86,20 @@ int compareAsMasterT(double value, double reference, double tolerancePercent, C*
 template <class C>
 int trimDouble(C* text, int minDecimals) {
     if (!text || !*text) return 0;
-    // Leading blanks go; trailing blanks go; trailing zeros go only behind a decimal point
-    // (and not from an exponent), so that "100" stays 100.
+    // Leading blanks go; every trailing blank and zero goes, whatever the text: "100"
+    // becomes "1" and "1.5e+10" becomes "1.5e+1". Hosts were written against exactly
+    // this cut, which only ever expected fixed-point text with a decimal point.
     static const C kBlank[] = {C(' '), C(0)};
+    static const C kBlankOrZero[] = {C(' '), C('0'), C(0)};
     orvane::TokenSets<C> sets;
     sets.skipLeading = kBlank;
-    sets.trimTrailing = kBlank;
+    sets.trimTrailing = kBlankOrZero;
     orvane::getToken<C>(text, text, sets, 0);
     std::size_t n = orvane::length(text);
-    C* dot = nullptr;
-    bool exponent = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (text[i] == C('.') && !dot) dot = text + i;
-        if (text[i] == C('e') || text[i] == C('E')) exponent = true;
-    }
-    if (!dot || exponent) return 0;
-    while (n > 0 && (text[n - 1] == C('0') || text[n - 1] == C(' '))) text[--n] = C{0};
+    const C* dot = nullptr;
+    for (std::size_t i = 0; i < n && !dot; ++i)
+        if (text[i] == C('.')) dot = text + i;
+    if (!dot) return 0;
     const std::size_t decimals = n - static_cast<std::size_t>(dot - text) - 1;
     for (std::size_t d = decimals; minDecimals > 0 && d < static_cast<std::size_t>(minDecimals); ++d)
         text[n++] = C('0');

@@ -15,20 +15,22 @@ namespace {
 bool isHead(const tqListNode* n) noexcept { return (n->flags & TQLIST_HEAD) != 0; }
 
 // Pre-order walk from start through its siblings; returns the node at which `stop`
-// returned true. Each pending entry is where a chain resumes after a child chain ends.
+// returned true. Each pending entry is an owner whose child chain is being walked: its
+// next is read only when that chain ends, so a visitor may insert after the owner or
+// delete the owner's next sibling meanwhile.
 template <class Stop>
 tqListNode* walk(tqListNode* start, Stop&& stop) {
-    std::vector<tqListNode*> resume;
+    std::vector<tqListNode*> owners;
     tqListNode* cur = start;
     for (;;) {
         while (!cur) {
-            if (resume.empty()) return nullptr;
-            cur = resume.back();
-            resume.pop_back();
+            if (owners.empty()) return nullptr;
+            cur = owners.back()->next;
+            owners.pop_back();
         }
         if (stop(cur)) return cur;
         if (cur->child) {
-            if (cur->next) resume.push_back(cur->next);
+            owners.push_back(cur);
             cur = cur->child;
         } else {
             cur = cur->next;

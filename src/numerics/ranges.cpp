@@ -168,16 +168,13 @@ double toDouble(const C* s) {
     }
 }
 
-// Where an entry splits into its two values: the first "-" that follows a character of the
-// first value (so a leading minus and an exponent's sign belong to their number), or -1.
+// Where an entry splits into its two values: its first "-", wherever it stands, or -1.
+// A leading minus or an exponent's sign splits too ("1e-5" reads as 1e-05 to 5); stored
+// lists and the hosts that read them depend on this exact cut.
 template <class C>
 std::ptrdiff_t rangeDash(const C* token) {
-    for (std::ptrdiff_t i = 1; token[i]; ++i) {
-        if (token[i] != C('-')) continue;
-        const C before = token[i - 1];
-        if (before == C('e') || before == C('E') || before == C('-')) continue;
-        return i;
-    }
+    for (std::ptrdiff_t i = 0; token[i]; ++i)
+        if (token[i] == C('-')) return i;
     return -1;
 }
 
@@ -208,9 +205,13 @@ int readDoubleRange(const C* text, double* low, double* high) {
 struct Number {
     char text[352];
 };
+// Every double's decimal expansion ends within 1074 digits after the point, so a larger
+// precision only adds zeros beyond what a number field (63 characters) or this buffer
+// holds: capping it changes no text, and keeps "%.*lf" from building gigabytes.
+constexpr int kMaxPrecision = 1100;
 Number formatValue(double v, int precision) {
     Number n;
-    std::snprintf(n.text, sizeof n.text, "%.*lf", precision, v);
+    std::snprintf(n.text, sizeof n.text, "%.*lf", precision < kMaxPrecision ? precision : kMaxPrecision, v);
     tqMath_trimDoubleAsStringA(n.text, 1);
     return n;
 }

@@ -1,11 +1,13 @@
 // SHA-1 (FIPS 180) with the chaining value under the caller's control.
 //
 // Whole 64-byte blocks are hashed straight from the caller's buffer; only the last one or
-// two blocks, which carry the padding, are built in a small local buffer. The compression
+// two blocks, which carry the padding, and any block that shares bytes with the digest
+// array are built in a small local buffer. The compression
 // runs on the SHA instruction extensions when the CPU has them, portably otherwise.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -116,27 +118,47 @@ __attribute__((target(ORVANE_SHA_TARGET))) void shaNiBlocks(std::uint32_t state[
 
 #endif  // ORVANE_X86
 
-// The debug channel: silent unless a debugger is attached to the process (a tracer).
-// Asking the kernel costs several microseconds, more than hashing a small buffer, so it
-// is asked once, at the first call; a debugger that attaches later sees no lines.
-bool tracerPresent() noexcept {
-    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+// The debug channel: silent unless a debugger (a ptrace tracer) is attached right now.
+// It is asked on every call, so a debugger that attaches or detaches later is seen at
+// once. The status file stays open and is read again with pread: one system call, no
+// open and close. A forked child reopens it, because /proc/self named the parent when
+// it was opened; a descriptor that the host closed or reused is left to the host.
+std::atomic<int> gStatusFd{-1};
+std::atomic<pid_t> gStatusOwner{0};
+
+// 1 traced, 0 not traced, -1 when the descriptor does not read a status text.
+int tracedPerStatus(int fd) noexcept {
     char buf[1024];
-    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
-    ::close(fd);
-    if (n <= 0) return false;
+    const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
+    if (n <= 0) return -1;
     buf[n] = '\0';
-    const char* t = std::strstr(buf, "TracerPid:");
-    if (!t) return false;
-    t += 10;
-    while (*t == ' ' || *t == '\t') ++t;
-    return *t >= '1' && *t <= '9';
+    const char* t = std::strstr(buf, "\nTracerPid:");
+    if (!t) return -1;
+    for (t += 11; *t == ' ' || *t == '\t';) ++t;
+    return *t >= '1' && *t <= '9' ? 1 : 0;
 }
 
 bool debuggerAttached() noexcept {
-    static const bool attached = tracerPresent();
-    return attached;
+    const pid_t self = ::getpid();
+    const int fd = gStatusFd.load(std::memory_order_acquire);
+    const bool ours = gStatusOwner.load(std::memory_order_acquire) == self;
+    if (fd >= 0 && ours) {
+        const int traced = tracedPerStatus(fd);
+        if (traced >= 0) return traced == 1;
+    }
+    const int fresh = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fresh < 0) return false;
+    const bool traced = tracedPerStatus(fresh) == 1;
+    int expected = fd;
+    if (gStatusFd.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel)) {
+        // A forked child closes its inherited copy; a descriptor that stopped reading our
+        // status may belong to the host by now and is left alone.
+        if (fd >= 0 && !ours) ::close(fd);
+        gStatusOwner.store(self, std::memory_order_release);
+    } else {
+        ::close(fresh);  // another thread kept its own meanwhile: one descriptor, not two
+    }
+    return traced;
 }
 
 void debugOutput(const char* line) noexcept {
@@ -175,11 +197,47 @@ void sha1Blocks(Sha1Path path, std::uint32_t state[5], const unsigned char* data
 
 namespace {
 
+// The caller's data as they were when the call began. All of it counts as copied into
+// the padding buffer before the first block is hashed, so the digest stores after each
+// block never reach a later block, even when the digest array lies inside the data. Only
+// the (at most 20) bytes that the two share are kept aside; the blocks that hold them
+// are hashed from a copy with those bytes put back.
+class Snapshot {
+public:
+    Snapshot(const unsigned char* data, std::size_t length, const std::uint32_t* digest) noexcept
+        : data_(data) {
+        const auto d = reinterpret_cast<std::uintptr_t>(digest), p = reinterpret_cast<std::uintptr_t>(data);
+        const std::uintptr_t from = d > p ? d : p, to = d + 20 < p + length ? d + 20 : p + length;
+        if (from < to) {
+            from_ = from - p;
+            to_ = to - p;
+            std::memcpy(saved_, data + from_, to_ - from_);
+        }
+    }
+    ~Snapshot() { orvane::wipe(saved_, sizeof saved_); }
+
+    bool touches(std::size_t offset, std::size_t n) const noexcept { return from_ < to_ && from_ < offset + n && offset < to_; }
+
+    // n bytes from `offset` on, as they were at the start.
+    void copy(unsigned char* out, std::size_t offset, std::size_t n) const noexcept {
+        std::memcpy(out, data_ + offset, n);
+        if (!touches(offset, n)) return;
+        const std::size_t lo = from_ > offset ? from_ : offset, hi = to_ < offset + n ? to_ : offset + n;
+        std::memcpy(out + (lo - offset), saved_ + (lo - from_), hi - lo);
+    }
+
+private:
+    const unsigned char* data_;
+    std::size_t from_ = 0, to_ = 0;
+    unsigned char saved_[20] = {};
+};
+
 // The SHA-1 of one call: whole blocks from the caller's buffer, then the padded tail.
 void calcSha1(orvane::Sha1Path path, std::uint32_t digest[5], const unsigned char* data, std::uint32_t length,
               bool reset) noexcept {
     static constexpr std::uint32_t kInitial[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
     std::uint32_t* const work = orvane::gWorking;
+    const Snapshot original(data, length, digest);
     if (reset) {
         std::memcpy(work, kInitial, sizeof kInitial);
         orvane::debugOutput("in resetChecksum\n");
@@ -188,24 +246,27 @@ void calcSha1(orvane::Sha1Path path, std::uint32_t digest[5], const unsigned cha
         orvane::debugOutput("in else branch\n");
     }
     const std::size_t whole = length / 64;
-    // The digest is stored after every block; when the caller's data overlaps the digest
-    // array, later blocks must see those stores, so go one block at a time.
-    const auto* d = reinterpret_cast<const unsigned char*>(digest);
-    const bool overlaps = data < d + 20 && d < data + length;
-    if (overlaps) {
-        for (std::size_t i = 0; i < whole; ++i) {
-            orvane::sha1Blocks(path, work, data + 64 * i, 1);
-            std::memcpy(digest, work, 20);
+    unsigned char block[64];
+    for (std::size_t i = 0; i < whole;) {
+        // Runs of blocks that the digest array does not share go straight from the data.
+        std::size_t run = 0;
+        while (i + run < whole && !original.touches(64 * (i + run), 64)) ++run;
+        if (run) {
+            orvane::sha1Blocks(path, work, data + 64 * i, run);
+            i += run;
+        } else {
+            original.copy(block, 64 * i, 64);
+            orvane::sha1Blocks(path, work, block, 1);
+            ++i;
         }
-    } else if (whole) {
-        orvane::sha1Blocks(path, work, data, whole);
         std::memcpy(digest, work, 20);
     }
+    orvane::wipe(block, sizeof block);
     // Tail: the rest of the data, 0x80, zeros and the bit length (kept in 32 bits, as a
     // big-endian 64-bit number).
     unsigned char tail[128] = {};
     const std::size_t rest = length % 64;
-    std::memcpy(tail, data + 64 * whole, rest);
+    original.copy(tail, 64 * whole, rest);
     tail[rest] = 0x80;
     const std::size_t tailBlocks = rest >= 56 ? 2 : 1;
     const std::uint32_t bits = length * 8u;

@@ -23,12 +23,24 @@ constexpr int kFallbackBufferSize = 8192;
 // server's size word alone never commits an absurd amount of memory.
 constexpr std::size_t kInitialReplyBlock = std::size_t{16} << 20;
 
-// Opens the debug log for one exported operation and closes it on every way out.
-struct LogSession {
-    LogSession() noexcept { DebugLogBegin(); }
-    ~LogSession() { DebugLogEnd(); }
+// Opens the debug log for one exported operation with its first line, and on every way
+// out (early results and exceptions alike) writes its last line, if it has one, and
+// closes the log.
+class LogSession {
+public:
+    explicit LogSession(const char* first, const char* last = nullptr) noexcept : last_(last) {
+        DebugLogBegin();
+        DebugLogWrite("%s", first);
+    }
+    ~LogSession() {
+        if (last_) DebugLogWrite("%s", last_);
+        DebugLogEnd();
+    }
     LogSession(const LogSession&) = delete;
     LogSession& operator=(const LogSession&) = delete;
+
+private:
+    const char* last_;
 };
 
 int usable(int bufferSize) noexcept { return bufferSize > 0 ? bufferSize : kFallbackBufferSize; }
@@ -96,8 +108,7 @@ extern "C" {
 TQ_API int tqServer_openConnectionToPlugin(socketData** connection, const char* host, const char* port,
                                            const char* initSequence, char* serverReply) noexcept {
     return orvane::guarded(3, [&]() -> int {
-        LogSession log;
-        DebugLogWrite("###### tqServer_openConnectionToPlugin()\n");
+        LogSession log("###### tqServer_openConnectionToPlugin()\n", "tqServer_openConnectionToPlugin() Done\n");
         if (!connection || !host || !port || !initSequence) {
             DebugLogWrite("Could not send open socket to server %s port %s\n", host ? host : "", port ? port : "");
             return 3;
@@ -146,15 +157,13 @@ TQ_API int tqServer_openConnectionToPlugin(socketData** connection, const char* 
                 }
             }
         }
-        DebugLogWrite("tqServer_openConnectionToPlugin() Done\n");
         return result;
     });
 }
 
 TQ_API void tqServer_closeConnectionToPlugin(socketData* connection) noexcept {
     if (!connection) return;
-    LogSession log;
-    DebugLogWrite("##### tqServer_closeConnectionToPlugin()\n");
+    LogSession log("##### tqServer_closeConnectionToPlugin()\n");
     if (SendToServer(connection->socket, "X", 1) != 0) DebugLogWrite("Could not send plugin close.\n");
     CloseServerConnection(connection->socket);
     std::free(connection);
@@ -163,8 +172,7 @@ TQ_API void tqServer_closeConnectionToPlugin(socketData* connection) noexcept {
 TQ_API int tqServer_sendBufferToPlugin(socketData* connection, const void* buffer, int size) noexcept {
     if (!connection) return -1;
     return orvane::guarded(-1, [&]() -> int {
-        LogSession log;
-        DebugLogWrite("##### tqServer_sendBufferToPlugin()\n");
+        LogSession log("##### tqServer_sendBufferToPlugin()\n", "tqServer_sendBufferToPlugin() Done\n");
         int result = 0;
         if (size < 0 || (!buffer && size > 0) || !sendHeader(connection->socket, 'B', size)) {
             DebugLogWrite("Failed to send start of segment.\n");
@@ -178,7 +186,6 @@ TQ_API int tqServer_sendBufferToPlugin(socketData* connection, const void* buffe
                 offset += n;
             }
         }
-        DebugLogWrite("tqServer_sendBufferToPlugin() Done\n");
         return result;
     });
 }
@@ -186,8 +193,7 @@ TQ_API int tqServer_sendBufferToPlugin(socketData* connection, const void* buffe
 TQ_API int tqServer_sendFileToPlugin(socketData* connection, const char* path) noexcept {
     if (!connection || !path) return -1;
     return orvane::guarded(-1, [&]() -> int {
-        LogSession log;
-        DebugLogWrite("##### tqServer_sendFileToPlugin()\n");
+        LogSession log("##### tqServer_sendFileToPlugin()\n", "tqServer_sendFileToPlugin() Done\n");
         const int result = [&]() -> int {
             struct stat st {};
             if (::stat(path, &st) != 0) {
@@ -232,7 +238,6 @@ TQ_API int tqServer_sendFileToPlugin(socketData* connection, const char* path) n
             std::fclose(file);
             return status;
         }();
-        DebugLogWrite("tqServer_sendFileToPlugin() Done\n");
         return result;
     });
 }
@@ -240,8 +245,7 @@ TQ_API int tqServer_sendFileToPlugin(socketData* connection, const char* path) n
 TQ_API int tqServer_getDataFromPlugin(socketData* connection, void** returnBuffer, int* returnBufferSize) noexcept {
     if (!connection || !returnBuffer || !returnBufferSize) return -1;
     return orvane::guarded(-1, [&]() -> int {
-        LogSession log;
-        DebugLogWrite("##### tqServer_getDataFromPlugin()\n");
+        LogSession log("##### tqServer_getDataFromPlugin()\n", "tqServer_getDataFromPlugin() Done\n");
         const int cap = usable(connection->maxReceiveBufSize);
         DebugLogWrite("socketData->maxReceiveBufSize  = %d\n", cap);
         Block piece;
@@ -296,7 +300,6 @@ TQ_API int tqServer_getDataFromPlugin(socketData* connection, void** returnBuffe
             reply.bytes = nullptr;
             return 0;
         }();
-        DebugLogWrite("tqServer_getDataFromPlugin() Done\n");
         return result;
     });
 }
@@ -304,8 +307,7 @@ TQ_API int tqServer_getDataFromPlugin(socketData* connection, void** returnBuffe
 TQ_API int tqServer_getFileFromPlugin(socketData* connection, const char* path) noexcept {
     if (!connection || !path) return -1;
     return orvane::guarded(-1, [&]() -> int {
-        LogSession log;
-        DebugLogWrite("##### tqServer_getFileFromPlugin()\n");
+        LogSession log("##### tqServer_getFileFromPlugin()\n", "tqServer_getFileFromPlugin() Done\n");
         const int cap = usable(connection->maxReceiveBufSize);
         DebugLogWrite("socketData->maxReceiveBufSize  = %d\n", cap);
         Block piece;
@@ -362,7 +364,6 @@ TQ_API int tqServer_getFileFromPlugin(socketData* connection, const char* path) 
             }
             return 0;
         }();
-        DebugLogWrite("tqServer_getFileFromPlugin() Done\n");
         return result;
     });
 }

@@ -1,16 +1,23 @@
 // The wildcard matcher and the level-1 search, expansion and rewriting built on it.
 //
 // The matching rules are those of a backtracking walk over the pattern, where '*' tries
-// every split of the text and a level-3 alternative class commits to the first
-// alternative that fits. Tried naively that costs time exponential in the number of
-// stars, so the walk here remembers, per pattern position that a '*' or '|' hands
-// over to, which text positions match from there (and whether any later one does).
+// every split of the text, '|' takes zero or one character, and a level-3 alternative
+// class commits to the first alternative that fits at its start. Tried naively that
+// costs time exponential in the stars and a stack as deep as the pattern. Here the walk
+// runs once from left to right over the pattern's elements, carrying the set of text
+// positions it can stand at (a bit set over the text), so there is no recursion and no
+// limit on the number of wildcards: memory is a few bits per text position plus a few
+// bytes per position while an alternative class is worked out, time at most pattern x
+// text. After a '*' only the smallest position matters, so from one '*' to the next the
+// walk looks for the earliest end of the segment between them, trying starts in order.
+//
 // Alternatives never hold a comma and so never nest further alternatives: each one is
 // a plain regular pattern, run as a position-set automaton over the text, which finds
 // every length it matches in one pass.
 #include "strings/wildcard.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -31,12 +38,6 @@ namespace {
 // A class's content is looked at up to this many characters, and an alternative with
 // '*' or '|' is tried against at most this many text characters.
 constexpr std::size_t kClassLimit = 255;
-
-// Deepest chain of '*' and '|' hand-overs followed before the match gives up (answers
-// 0), so that a hostile pattern cannot exhaust the caller's stack.
-constexpr int kMaxDepth = 1000;
-
-struct TooDeep {};
 
 template <class C>
 bool isAlnum(C c) noexcept {
@@ -225,6 +226,7 @@ public:
                 tailOpen = false;
             }
         }
+        alwaysAny_ = always_.any();
         for (std::size_t k = 0; k < 4; ++k) blockers_.w[k] = ~epsilon_.w[k];
         start_.set(0);
         start_ = closed(start_);
@@ -249,43 +251,66 @@ public:
         return open_ || best == most ? best : 0;
     }
 
-    // The same answer from a table over every start of the text, filled on first use in
-    // one pass once the class has been tried at enough positions to pay for it.
-    std::size_t longestFrom(const C* t, std::size_t tn, std::size_t j, int tableAfter) {
-        if (table_.empty() && calls_++ < tableAfter) {
-            const std::size_t most = std::min(tn - j, open_ ? kClassLimit : length_);
-            return longest(t + j, most);
-        }
-        if (table_.empty()) fillTable(t, tn);
-        const std::size_t L = table_[j];
-        if (open_) return L;
-        return L == elements_.size() && L == std::min(length_, tn - j) ? L : 0;
+    // The length taken at start j (as longest() finds it), for a single start.
+    std::size_t takenAt(const C* t, std::size_t tn, std::size_t j) {
+        const std::size_t most = std::min(tn - j, open_ ? kClassLimit : length_);
+        return longest(t + j, most);
     }
 
-private:
-    // states[k] holds, as bit d, the starts e - d (d up to the class limit) from which
-    // the text read so far leaves the alternative before element k.
-    void fillTable(const C* t, std::size_t tn) {
+    // The same answers for the starts in [from, to] that `wanted` names, in one pass over
+    // the text: out[s - from] receives the length taken at start s (0: none; entries of
+    // other starts are left alone). states[k] holds, as bit d, the starts e - d (d up to
+    // the class limit) from which the text read so far leaves the alternative before
+    // element k. Stretches where no wanted start is alive are skipped.
+    template <class Wanted>
+    void fillTable(const C* t, std::size_t tn, std::size_t from, std::size_t to, std::uint16_t* out,
+                   Wanted&& wanted) {
         const std::size_t E = elements_.size();
-        table_.assign(tn + 1, 0);
         std::vector<States> states(E + 1), next(E + 1);
         auto close = [&](std::vector<States>& d) {
             for (std::size_t k = 0; k < E; ++k)
                 if (epsilon_.test(k)) d[k + 1] = d[k + 1] | d[k];
         };
-        states[0].set(0);
-        close(states);
-        for (std::size_t e = 0;; ++e) {
-            const States& done = states[E];
-            if (done.any()) {
-                for (std::size_t d = open_ ? 1 : E; d <= std::min(e, kClassLimit); ++d) {
-                    if (!done.test(d)) continue;
-                    table_[e - d] = static_cast<std::uint16_t>(d);  // later ends are longer
-                    if (!open_) break;
+        const std::size_t stop = std::min(tn, to + kClassLimit);
+        bool alive = false;
+        for (std::size_t e = from;; ++e) {
+            if (!alive) {  // nothing in flight: go to the next wanted start
+                while (e <= to && !wanted(e)) ++e;
+                if (e > to) break;
+                for (States& d : states) d = States{};
+                states[0].set(0);
+                close(states);
+            }
+            if (open_ && alwaysAny_) {
+                // A start that has reached a final run of '*' takes all it may: decided now,
+                // and dropped from the states so that it is written once.
+                States reached;
+                for (std::size_t k = 0; k < E; ++k)
+                    if (always_.test(k)) reached = reached | states[k];
+                for (int k = 0; k < 4; ++k)
+                    for (std::uint64_t v = reached.w[k]; v; v &= v - 1) {
+                        const std::size_t d = static_cast<std::size_t>(k) * 64 + std::countr_zero(v), st = e - d;
+                        out[st - from] = static_cast<std::uint16_t>(std::min(tn - st, kClassLimit));
+                    }
+                if (reached.any()) {
+                    States keep;
+                    for (int k = 0; k < 4; ++k) keep.w[k] = ~reached.w[k];
+                    for (States& d : states) d = d & keep;
                 }
             }
-            if (e == tn) break;
+            const States& done = states[E];
+            if (open_) {
+                for (int k = 0; k < 4; ++k)  // ascending: a later end overwrites with a longer piece
+                    for (std::uint64_t v = done.w[k]; v; v &= v - 1) {
+                        const std::size_t d = static_cast<std::size_t>(k) * 64 + std::countr_zero(v);
+                        if (d > 0) out[e - d - from] = static_cast<std::uint16_t>(d);
+                    }
+            } else if (done.test(E)) {
+                out[e - E - from] = static_cast<std::uint16_t>(E);
+            }
+            if (e == stop) break;
             const States take = accepting(t[e]);
+            alive = false;
             for (States& d : next) d = States{};
             for (std::size_t k = 0; k < E; ++k) {
                 if (!states[k].any()) continue;
@@ -293,12 +318,17 @@ private:
                 if (take.test(k)) next[k + 1] = next[k + 1] | moved;
                 if (star_.test(k)) next[k] = next[k] | moved;
             }
-            next[0].set(0);
+            if (e + 1 <= to && wanted(e + 1)) next[0].set(0);
             close(next);
+            for (const States& d : next) alive = alive || d.any();
             states.swap(next);
         }
+        if (!open_)  // the piece is as long as the alternative's text, or the text's rest
+            for (std::size_t j = from; j <= to; ++j)
+                if (out[j - from] && out[j - from] != std::min(length_, tn - j)) out[j - from] = 0;
     }
 
+private:
     // Adds what '*' and '|' reach without a character: each run of such elements is
     // filled from its first reached state up to the state after the run (a borrow runs
     // through the run's bits in a subtraction).
@@ -325,15 +355,17 @@ private:
         }
     }
 
+    // The elements that take `c`, remembered per code below 256 (only for the codes that
+    // occur, so that a pattern of thousands of classes stays small).
     States accepting(C c) {
         const unsigned v = code(c);
-        if (v < 256 && known_.test(v)) return byCode_[v];
+        if (v < 256 && slot_[v]) return seen_[slot_[v] - 1u];
         States m;
         for (std::size_t k = 0; k < elements_.size(); ++k)
             if (consumes(elements_[k], k, c)) m.set(k);
         if (v < 256) {
-            known_.set(v);
-            byCode_[v] = m;
+            seen_.push_back(m);
+            slot_[v] = static_cast<std::uint16_t>(seen_.size());
         }
         return m;
     }
@@ -343,122 +375,282 @@ private:
     Rules<C> rules_;
     std::vector<Element> elements_;
     std::vector<std::size_t> starts_;
-    States epsilon_, star_, always_, blockers_, start_, known_;
-    States byCode_[256];
-    bool open_ = false, endsInStar_ = false;
-    int calls_ = 0;
-    std::vector<std::uint16_t> table_;  // per start: the length taken (0: none)
+    States epsilon_, star_, always_, blockers_, start_;
+    std::uint16_t slot_[256] = {};  // 1 + index into seen_, 0 while unknown
+    std::vector<States> seen_;
+    bool open_ = false, endsInStar_ = false, alwaysAny_ = false;
+};
+
+// A set of text positions 0..n, one bit each, with the span of words that may hold a
+// bit, so that clearing and walking a sparse set costs only its span.
+class Positions {
+public:
+    explicit Positions(std::size_t n) : n_(n), words_(n / 64 + 1, 0), lo_(words_.size()), hi_(0) {}
+
+    bool empty() const noexcept { return lo_ >= hi_; }
+    bool test(std::size_t j) const noexcept { return (words_[j >> 6] >> (j & 63)) & 1u; }
+
+    void set(std::size_t j) noexcept {
+        const std::size_t w = j >> 6;
+        words_[w] |= std::uint64_t{1} << (j & 63);
+        lo_ = std::min(lo_, w);
+        hi_ = std::max(hi_, w + 1);
+    }
+
+    void clear() noexcept {
+        for (std::size_t w = lo_; w < hi_; ++w) words_[w] = 0;
+        lo_ = words_.size();
+        hi_ = 0;
+    }
+
+    // Every position from `from` to n.
+    void setFrom(std::size_t from) noexcept { setRange(from, n_); }
+
+    // Every position from `from` to `to` (positions beyond n dropped).
+    void setRange(std::size_t from, std::size_t to) noexcept {
+        clear();
+        to = std::min(to, n_);
+        if (from > to) return;
+        lo_ = from >> 6;
+        hi_ = (to >> 6) + 1;
+        for (std::size_t w = lo_; w < hi_; ++w) words_[w] = ~std::uint64_t{0};
+        words_[lo_] &= ~std::uint64_t{0} << (from & 63);
+        words_[hi_ - 1] &= ~std::uint64_t{0} >> (63 - (to & 63));
+    }
+
+    // this = from | from + 1 (positions beyond n dropped).
+    void setWidened(const Positions& from) noexcept {
+        clear();
+        if (from.empty()) return;
+        lo_ = from.lo_;
+        hi_ = std::min(from.hi_ + 1, words_.size());
+        std::uint64_t carry = lo_ > 0 ? from.words_[lo_ - 1] >> 63 : 0;
+        for (std::size_t w = lo_; w < hi_; ++w) {
+            const std::uint64_t v = w < from.hi_ ? from.words_[w] : 0;
+            words_[w] = v | (v << 1) | carry;
+            carry = v >> 63;
+        }
+        trimLast();
+        normalize();
+    }
+
+    std::size_t first() const noexcept {
+        for (std::size_t w = lo_; w < hi_; ++w)
+            if (words_[w]) return (w << 6) + static_cast<std::size_t>(std::countr_zero(words_[w]));
+        return SIZE_MAX;
+    }
+
+    std::size_t count() const noexcept {
+        std::size_t c = 0;
+        for (std::size_t w = lo_; w < hi_; ++w) c += static_cast<std::size_t>(std::popcount(words_[w]));
+        return c;
+    }
+
+    std::size_t last() const noexcept {
+        for (std::size_t w = hi_; w-- > lo_;)
+            if (words_[w]) return (w << 6) + 63 - static_cast<std::size_t>(std::countl_zero(words_[w]));
+        return SIZE_MAX;
+    }
+
+    // Calls f(j) for each position in ascending order; stops early when f returns true.
+    template <class F>
+    bool any(F&& f) const {
+        for (std::size_t w = lo_; w < hi_; ++w)
+            for (std::uint64_t v = words_[w]; v; v &= v - 1)
+                if (f((w << 6) + static_cast<std::size_t>(std::countr_zero(v)))) return true;
+        return false;
+    }
+
+    // Shrinks the span to the words that hold a bit.
+    void normalize() noexcept {
+        while (lo_ < hi_ && !words_[lo_]) ++lo_;
+        while (hi_ > lo_ && !words_[hi_ - 1]) --hi_;
+        if (lo_ >= hi_) lo_ = words_.size(), hi_ = 0;
+    }
+
+    void swap(Positions& o) noexcept {
+        words_.swap(o.words_);
+        std::swap(lo_, o.lo_);
+        std::swap(hi_, o.hi_);
+    }
+
+private:
+    void trimLast() noexcept {
+        const std::size_t bits = (n_ & 63) + 1;  // positions held by the last word
+        if (bits < 64) words_.back() &= (std::uint64_t{1} << bits) - 1;
+    }
+
+    std::size_t n_;
+    std::vector<std::uint64_t> words_;
+    std::size_t lo_, hi_;
 };
 
 template <class C>
 class Matcher {
 public:
-    Matcher(const C* p, std::size_t pn, const C* t, std::size_t tn, int level, bool caseSensitive, bool barShortcut,
-            int tableAfter)
+    Matcher(const C* p, std::size_t pn, const C* t, std::size_t tn, int level, bool caseSensitive, int tableAfter)
         : parsed_(p, pn, level), p_(p), pn_(pn), t_(t), tn_(tn), rules_{level == 0 || caseSensitive},
-          barShortcut_(barShortcut), tableAfter_(tableAfter), rows_(pn + 1), compiled_(pn),
-          barRunEnd_(barShortcut ? pn : 0) {
-        if (barShortcut)
-            for (std::size_t i = pn; i-- > 0;)
-                barRunEnd_[i] = p[i] == C('|') ? (i + 1 < pn ? barRunEnd_[i + 1] : pn) : i;
-    }
+          tableAfter_(static_cast<std::size_t>(std::max(tableAfter, 0))), at_(tn), next_(tn), compiled_(pn) {}
 
-    bool run() { return walk(0, 0, 0); }
+    // The walk over the elements, carrying every text position it can stand at. After a
+    // '*' every position from the smallest one on is open, so only that one is kept
+    // (`from`) while the walk goes from star to star.
+    bool run() {
+        bool suffix = false;
+        std::size_t from = 0;
+        at_.set(0);
+        for (std::size_t i = 0; i < pn_;) {
+            const Element& e = parsed_.at(i);
+            if (e.kind != Kind::Star) {
+                if (e.next >= pn_) return finish(e, i);
+                const bool any = step(e, i);
+                compiled_[i].reset();  // the walk does not come back here
+                if (!any) return false;
+                i = e.next;
+                continue;
+            }
+            if (e.next >= pn_) return true;  // a final '*' takes whatever is left
+            if (!suffix) from = at_.first();
+            suffix = true;
+            // The segment up to the next '*' (or the pattern's end), and the fewest
+            // characters it takes: every element but '|' takes at least one.
+            std::size_t end = e.next, width = 0;
+            bool fixed = true;
+            for (; end < pn_ && parsed_.at(end).kind != Kind::Star; end = parsed_.at(end).next) {
+                const Kind k = parsed_.at(end).kind;
+                if (k != Kind::Bar) ++width;
+                if (!singleCharacter(k)) fixed = false;
+            }
+            if (end >= pn_) {
+                if (fixed) return width <= tn_ && tn_ - width >= from && runFits(e.next, end, tn_ - width);
+                // Only starts from which the rest can still reach the text's end count:
+                // each element takes at most one character, an alternative class at most
+                // its longest piece (a final class with an alternative that ends in '*'
+                // accepts any rest).
+                std::size_t most = 0;
+                bool bounded = true;
+                for (std::size_t k = e.next; k < pn_; k = parsed_.at(k).next) {
+                    const Element& x = parsed_.at(k);
+                    if (x.kind != Kind::Alternatives) {
+                        ++most;
+                        continue;
+                    }
+                    bool endsInStar = false;
+                    most += longestPiece(x, endsInStar);
+                    if (endsInStar && x.next >= pn_) bounded = false;
+                }
+                if (bounded && tn_ > most) from = std::max(from, tn_ - most);
+                at_.setFrom(from);
+                suffix = false;
+                i = e.next;
+                continue;
+            }
+            // The next '*' only needs the smallest position that the segment reaches from
+            // some start at `from` or later; from start s that is s + width at the least,
+            // so the starts are tried in order until none can do better. A fixed-width
+            // segment is placed at its first fit; any other is tried start by start a few
+            // times, then for all remaining starts at once.
+            std::size_t best = SIZE_MAX, s = from;
+            if (fixed) {
+                while (s + width <= tn_ && !runFits(e.next, end, s)) ++s;
+                if (s + width <= tn_) best = s + width;
+            } else {
+                for (std::size_t tries = 0; s + width <= tn_ && s + width < best && tries < tableAfter_; ++s, ++tries) {
+                    at_.clear();
+                    at_.set(s);
+                    if (segment(e.next, end)) best = std::min(best, at_.first());
+                }
+                if (s + width <= tn_ && s + width < best) {  // only starts that could still do better
+                    at_.setRange(s, best == SIZE_MAX ? tn_ : best - width - 1);
+                    if (segment(e.next, end)) best = std::min(best, at_.first());
+                }
+            }
+            for (std::size_t k = e.next; k < end; k = parsed_.at(k).next) compiled_[k].reset();
+            if (best == SIZE_MAX) return false;
+            from = best;
+            i = end;
+        }
+        return at_.test(tn_);
+    }
 
 private:
-    enum : std::uint8_t { kKnown = 1, kMatch = 2, kAnyKnown = 4, kAny = 8 };
-
-    std::uint8_t* row(std::size_t r) {
-        if (!rows_[r]) rows_[r] = std::make_unique<std::uint8_t[]>(tn_ + 1);  // zeroed
-        return rows_[r].get();
+    static bool singleCharacter(Kind k) noexcept {
+        return k == Kind::Literal || k == Kind::AlnumAny || k == Kind::Class || k == Kind::AnyOne;
     }
 
-    // Does the pattern from r match the text from j? Remembered.
-    bool matchFrom(std::size_t r, std::size_t j, int depth) {
-        if (!(row(r)[j] & kKnown)) {
-            const bool m = walk(r, j, depth + 1);
-            row(r)[j] |= static_cast<std::uint8_t>(kKnown | (m ? kMatch : 0));
+    bool fits(const Element& e, std::size_t i, C c) const noexcept {
+        switch (e.kind) {
+            case Kind::Literal: return rules_.same(p_[i], c);
+            case Kind::AlnumAny: return isAlnum(c);
+            case Kind::Class: return rules_.inSet(p_ + e.content, e.contentLength, c) != e.negated;
+            default: return true;  // an unbalanced "[" takes any one character
         }
-        return row(r)[j] & kMatch;
     }
 
-    // Does the pattern from r match the text from some position j or later? Remembered
-    // for the whole run of positions it had to look at.
-    bool matchFromAny(std::size_t r, std::size_t j, int depth) {
-        std::size_t k = j;
-        bool found = false;
-        for (; k <= tn_; ++k) {
-            const std::uint8_t cell = row(r)[k];
-            if (cell & kAnyKnown) {
-                found = cell & kAny;
+    // Do the single-character elements from pattern position i to end match the text from s?
+    bool runFits(std::size_t i, std::size_t end, std::size_t s) const noexcept {
+        for (; i < end; i = parsed_.at(i).next, ++s)
+            if (!fits(parsed_.at(i), i, t_[s])) return false;
+        return true;
+    }
+
+    // The most characters an alternative class can take: an alternative with '*' up to
+    // the class limit, any other at most as many as it is long (a negated class that
+    // finds none takes one). `endsInStar`: some alternative ends in '*'.
+    std::size_t longestPiece(const Element& e, bool& endsInStar) const noexcept {
+        const C* content = p_ + e.content;
+        std::size_t most = e.negated ? 1 : 0;
+        for (std::size_t a = 0; a < e.contentLength;) {
+            std::size_t b = a;
+            bool star = false;
+            for (; b < e.contentLength && content[b] != C(','); ++b) star = star || content[b] == C('*');
+            most = std::max(most, star ? kClassLimit : b - a);
+            if (b > a && content[b - 1] == C('*')) endsInStar = true;
+            a = b + 1;
+        }
+        return most;
+    }
+
+    // Elements from i to end (none a '*', none the pattern's last) over the current
+    // positions; false when no position is left.
+    bool segment(std::size_t i, std::size_t end) {
+        for (; i < end; i = parsed_.at(i).next)
+            if (!step(parsed_.at(i), i)) return false;
+        return true;
+    }
+
+    // One element that is neither a '*' nor the pattern's last: the positions after it.
+    bool step(const Element& e, std::size_t i) {
+        next_.clear();
+        switch (e.kind) {
+            case Kind::Bar: next_.setWidened(at_); break;
+            case Kind::Alternatives: alternatives(e, i, false); break;
+            default:
+                at_.any([&](std::size_t j) {
+                    if (j < tn_ && fits(e, i, t_[j])) next_.set(j + 1);
+                    return false;
+                });
                 break;
-            }
-            if (matchFrom(r, k, depth)) {
-                found = true;
-                break;
-            }
         }
-        std::uint8_t* cells = row(r);
-        const std::uint8_t mark = static_cast<std::uint8_t>(kAnyKnown | (found ? kAny : 0));
-        for (std::size_t q = j; q <= std::min(k, tn_); ++q) cells[q] |= mark;
-        return found;
+        next_.normalize();
+        at_.swap(next_);
+        return !at_.empty();
     }
 
-    // The walk from pattern position i and text position j, as a fresh match would.
-    bool walk(std::size_t i, std::size_t j, int depth) {
-        if (depth > kMaxDepth) throw TooDeep{};
-        for (;;) {
-            if (i >= pn_) return j == tn_;
-            const Element& e = parsed_.at(i);
-            switch (e.kind) {
-                case Kind::Literal:
-                    if (j >= tn_ || !rules_.same(p_[i], t_[j])) return false;
-                    break;
-                case Kind::AlnumAny:
-                    if (j >= tn_ || !isAlnum(t_[j])) return false;
-                    break;
-                case Kind::Class:
-                    if (j >= tn_ || rules_.inSet(p_ + e.content, e.contentLength, t_[j]) == e.negated) return false;
-                    break;
-                case Kind::AnyOne:
-                    if (j >= tn_) return false;
-                    break;
-                case Kind::Star:
-                    if (e.next >= pn_) return true;  // a final '*' takes whatever is left
-                    return matchFromAny(e.next, j, depth);
-                case Kind::Bar: {
-                    if (e.next >= pn_) return tn_ - j <= 1;  // a final '|': zero or one character
-                    // The plain form first rejects a run of two or more bars whose rest cannot
-                    // match anywhere later; the answer is the same either way.
-                    if (barShortcut_ && p_[i + 1] == C('|')) {
-                        const std::size_t end = barRunEnd_[i];
-                        if (end + 2 <= pn_ && !matchFromAny(end, j, depth)) return false;
-                    }
-                    if (matchFrom(e.next, j, depth)) return true;
-                    if (j >= tn_) return false;
-                    break;
-                }
-                case Kind::Alternatives: {
-                    std::size_t taken = 0;
-                    bool star = false;
-                    if (!alternatives(i, e, j, taken, star)) {
-                        if (!e.negated || j >= tn_) return false;
-                        taken = 1;
-                    }
-                    j += taken;
-                    i = e.next;
-                    if (i >= pn_) return star || j == tn_;
-                    continue;
-                }
-            }
-            i = e.next;
-            ++j;
+    // The pattern's last element (not a '*'): does it end at the text's end?
+    bool finish(const Element& e, std::size_t i) {
+        switch (e.kind) {
+            case Kind::Bar: return at_.test(tn_) || (tn_ > 0 && at_.test(tn_ - 1));  // zero or one character
+            case Kind::Alternatives: return alternatives(e, i, true);
+            default: return tn_ > 0 && at_.test(tn_ - 1) && fits(e, i, t_[tn_ - 1]);
         }
     }
 
-    // The first alternative (in order) that fits the text at j: its matched length and
-    // whether it ends in '*'.
-    bool alternatives(std::size_t i, const Element& e, std::size_t j, std::size_t& taken, bool& star) {
+    // An alternative class from every current position into next_: the first alternative
+    // (in order) that fits there decides how many characters it takes. For the class that
+    // ends the pattern, true when one of the ways reaches the text's end (or the taken
+    // alternative ends in '*', which accepts the rest).
+    bool alternatives(const Element& e, std::size_t i, bool last) {
         auto& list = compiled_[i];
         if (!list) {
             list = std::make_unique<std::vector<Alternative<C>>>();
@@ -470,16 +662,42 @@ private:
                 a = b + 1;
             }
         }
-        for (Alternative<C>& alt : *list) {
-            // Without '*' or '|' the alternative is held against as many characters as
-            // it is long; otherwise the longest piece of up to the class limit wins.
-            const std::size_t len = alt.longestFrom(t_, tn_, j, tableAfter_);
-            if (len == 0) continue;
-            taken = len;
-            star = alt.endsInStar();
-            return true;
+        auto step = [&](std::size_t j, std::size_t taken, bool star) {
+            if (taken == 0) {
+                if (!e.negated || j >= tn_) return false;
+                taken = 1;  // a negated class with no fitting alternative takes one character
+                star = false;
+            }
+            if (last) return star || j + taken == tn_;
+            next_.set(j + taken);
+            return false;
+        };
+        std::size_t undecided = at_.count();
+        if (undecided <= tableAfter_) {
+            return at_.any([&](std::size_t j) {
+                for (Alternative<C>& alt : *list)
+                    if (const std::size_t L = alt.takenAt(t_, tn_, j)) return step(j, L, alt.endsInStar());
+                return step(j, 0, false);
+            });
         }
-        return false;
+        // Many starts: each alternative's lengths at every start it still decides, in one
+        // pass over the text.
+        const std::size_t lo = at_.first(), hi = at_.last();
+        std::vector<std::uint16_t> taken(hi - lo + 1, 0), table(hi - lo + 1);
+        std::vector<std::uint8_t> byStar(hi - lo + 1, 0);
+        for (Alternative<C>& alt : *list) {
+            if (undecided == 0) break;
+            std::fill(table.begin(), table.end(), std::uint16_t{0});
+            alt.fillTable(t_, tn_, lo, hi, table.data(),
+                          [&](std::size_t s) { return taken[s - lo] == 0 && at_.test(s); });
+            for (std::size_t k = 0; k < table.size(); ++k)
+                if (!taken[k] && table[k]) {
+                    taken[k] = table[k];
+                    byStar[k] = alt.endsInStar();
+                    --undecided;
+                }
+        }
+        return at_.any([&](std::size_t j) { return step(j, taken[j - lo], byStar[j - lo] != 0); });
     }
 
     Parsed<C> parsed_;
@@ -488,25 +706,20 @@ private:
     const C* t_;
     std::size_t tn_;
     Rules<C> rules_;
-    bool barShortcut_;
-    int tableAfter_;
-    std::vector<std::unique_ptr<std::uint8_t[]>> rows_;
+    std::size_t tableAfter_;
+    Positions at_, next_;
+    // Per class, from its first use until the walk has passed it for good.
     std::vector<std::unique_ptr<std::vector<Alternative<C>>>> compiled_;
-    std::vector<std::size_t> barRunEnd_;
 };
 
 template <class C>
-int matchImpl(const C* pattern, const C* text, int level, int caseSensitive, bool barShortcut, int tableAfter) {
+int matchImpl(const C* pattern, const C* text, int level, int caseSensitive, int tableAfter) {
     if (!pattern || !text) return 0;
     if (level < 0) return *text == C(0) ? 1 : 0;
     const std::size_t pn = length(pattern), tn = length(text);
     if (pn >= (SIZE_MAX >> 8) || tn >= (SIZE_MAX >> 8)) throw std::bad_alloc();  // no table could hold them
-    Matcher<C> m(pattern, pn, text, tn, std::min(level, 3), caseSensitive != 0, barShortcut, tableAfter);
-    try {
-        return m.run() ? 1 : 0;
-    } catch (const TooDeep&) {
-        return 0;
-    }
+    Matcher<C> m(pattern, pn, text, tn, std::min(level, 3), caseSensitive != 0, tableAfter);
+    return m.run() ? 1 : 0;
 }
 
 // --- level-1 search, expansion and rewriting --------------------------------------------
@@ -539,7 +752,7 @@ Split splitAtFirstWildcard(const char* pattern, int level) {
 
 const char* findWithWildcards(const char* text, const char* pattern, int level) {
     if (!text || !pattern) return nullptr;
-    if (matchWildcards(pattern, text, level, 1, true)) return text;
+    if (matchWildcards(pattern, text, level, 1)) return text;
     const Split s = splitAtFirstWildcard(pattern, level);
     if (!s.wildcard) return nullptr;
     const std::size_t tn = std::strlen(text);
@@ -581,7 +794,7 @@ constexpr std::size_t kRewriteLimit = 511;
 
 void rewrite(const char* text, char* dest, const char* pattern, const char* replacement, int level) {
     std::string out;
-    if (text && pattern && replacement && matchWildcards(pattern, text, level, 1, true)) {
+    if (text && pattern && replacement && matchWildcards(pattern, text, level, 1)) {
         if (level == 0) {
             out = replacement;
         } else if (level == 1) {
@@ -607,14 +820,12 @@ void rewrite(const char* text, char* dest, const char* pattern, const char* repl
 
 }  // namespace
 
-int matchWildcards(const char* pattern, const char* text, int level, int caseSensitive, bool barShortcut,
-                   int tableAfter) {
-    return matchImpl(pattern, text, level, caseSensitive, barShortcut, tableAfter);
+int matchWildcards(const char* pattern, const char* text, int level, int caseSensitive, int tableAfter) {
+    return matchImpl(pattern, text, level, caseSensitive, tableAfter);
 }
 
-int matchWildcards(const tqWChar* pattern, const tqWChar* text, int level, int caseSensitive, bool barShortcut,
-                   int tableAfter) {
-    return matchImpl(pattern, text, level, caseSensitive, barShortcut, tableAfter);
+int matchWildcards(const tqWChar* pattern, const tqWChar* text, int level, int caseSensitive, int tableAfter) {
+    return matchImpl(pattern, text, level, caseSensitive, tableAfter);
 }
 
 }  // namespace orvane
@@ -624,7 +835,7 @@ using orvane::guarded;
 extern "C" {
 
 int tqString_matchWithWildcards(const char* pattern, const char* text, int level, int caseSensitive) noexcept {
-    return guarded(0, [&] { return orvane::matchWildcards(pattern, text, level, caseSensitive, true); });
+    return guarded(0, [&] { return orvane::matchWildcards(pattern, text, level, caseSensitive); });
 }
 
 int tqString_matchWithWildcardsExtA(const char* pattern, const char* text, int level, int caseSensitive) noexcept {

@@ -205,3 +205,46 @@ TEST(LinkedList, InsertionStopsCleanlyWhenTheHeapRefuses) {
     EXPECT_EXIT(insertUnderSmallHeap(), ::testing::ExitedWithCode(0), "");
 }
 #endif
+
+// A visitor may edit the list around the node whose child chain it is in: the walk reads
+// the owner's next only once that chain is done, so it sees an inserted sibling and
+// never touches a deleted one.
+TEST(LinkedList, WalkReadsTheOwnersNextAfterItsChildChain) {
+    struct Walk {
+        tqListNode* list;
+        int editAt;  // the value whose visit edits the list
+        bool insert;
+        std::vector<int> seen;
+    };
+    auto visitor = [](void* data, void* ctx) {
+        auto* w = static_cast<Walk*>(ctx);
+        if (!data) return 0;
+        const int v = *static_cast<int*>(data);
+        w->seen.push_back(v);
+        if (v == w->editAt) {
+            const int seven = 7;
+            if (w->insert) tqList_insertAfterMemberIndex(w->list, 1, 1, &seven);  // after the owner
+            else tqList_deleteMemberByIndex(w->list, 1, 3);                     // the owner's next
+        }
+        return v == 7 ? 1 : 0;
+    };
+    for (bool insert : {true, false}) {
+        tqListNode* l = listOf({1, 2, 3});  // 1 owns [10]: walk 1, 10, 2, 3
+        addChild(l, 1, 10);
+        Walk w{l, 10, insert, {}};
+        void* found = tqList_searchForData(l, visitor, &w);
+        if (insert) {
+            ASSERT_NE(found, nullptr);
+            EXPECT_EQ(*static_cast<int*>(found), 7);
+            EXPECT_EQ(w.seen, (std::vector<int>{1, 10, 7}));
+        } else {
+            EXPECT_EQ(found, nullptr);
+            EXPECT_EQ(w.seen, (std::vector<int>{1, 10, 3}));
+        }
+        EXPECT_TRUE(linked(l));
+        w.editAt = -1;
+        w.seen.clear();
+        EXPECT_EQ(tqList_processMembers(l, visitor, &w), insert ? tqList_getNodeByIndex(l, 3) : nullptr);
+        tqList_destroy(&l);
+    }
+}

@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <climits>
 #include <cstdlib>
@@ -83,10 +84,11 @@ TEST(Doubles, DeviationTextsTrimmingAndPointSort) {
                   tqMath_compareDoublesAsMasterW(10.2, 10.0, 1, w2, nullptr, 1000),
               0);
     EXPECT_EQ(narrow(w) + "|" + narrow(w2), " 2.500mm|2.000%");
-    // "100" has no decimal point: its integer digits stay.
+    // Every trailing zero goes, with or without a decimal point, also from an exponent.
     for (auto [text, decimals, want] : {std::tuple{"1.500000", 2, "1.50"}, {"1.500000", 0, "1.5"}, {"  2.000", 0, "2."},
                                         {"  2.000", 1, "2.0"}, {"3.14159", 2, "3.14159"}, {"0.000", 0, "0."},
-                                        {"100", 2, "100"}, {"", 2, ""}})
+                                        {"100", 2, "1"}, {"0", 1, ""}, {"1.5e+10", 0, "1.5e+1"},
+                                        {"2.0E-300 ", 1, "2.0E-3"}, {"", 2, ""}})
         EXPECT_EQ(trimmed(text, decimals), want) << text;
     EXPECT_EQ(tqMath_trimDoubleAsStringA(nullptr, 1), 0);
     tqWChar wt[16] = u" 7.2500 ";
@@ -257,11 +259,19 @@ TEST(Ranges, IntegerAndDoubleRangeTexts) {
     EXPECT_EQ(tqStringFixed_listReadDoubleRangeA(text + 10, &dlo, &dhi), 0);
     EXPECT_EQ(tqStringFixed_listReadDoubleRangeA(", ,", &dlo, &dhi), 1);
     EXPECT_EQ(dlo, 0);
+    // An entry splits at its first "-", wherever it stands: a leading minus or an
+    // exponent's sign starts the second value.
+    for (auto [entry, low, high] : {std::tuple{"1e-5", 1e-5, 5.0}, {"2.5E-3-9", 2.5e-3, 3.0}, {"-2.5--1", -2.5, 2.5},
+                                    {"-4", -4.0, 4.0}, {"7-", 7.0, 7.0}, {"5e-1-", 0.5, 1.0}}) {
+        EXPECT_EQ(tqStringFixed_listReadDoubleRangeA(entry, &dlo, &dhi), static_cast<int>(std::strlen(entry)));
+        EXPECT_EQ((std::vector<double>{dlo, dhi}), (std::vector<double>{low, high})) << entry;
+    }
     EXPECT_EQ(tqStringFixed_listReadDoubleRangeW(u"-2.5--1", &dlo, &dhi), 7);
-    EXPECT_EQ((std::vector<double>{dlo, dhi}), (std::vector<double>{-2.5, -1}));
+    EXPECT_EQ((std::vector<double>{dlo, dhi}), (std::vector<double>{-2.5, 2.5}));
     EXPECT_EQ(canonicalDoubles("4-4.5, 1-5,2-3, 6,5-1", 1), "1.0-5.0, 6.0");
     EXPECT_EQ(canonicalDoubles("3, 1.5-2, 1.75, 2-4", 2), "1.5-2.0, 2.0-4.0");
-    EXPECT_EQ(canonicalDoubles("-3--1, -2, 1e1", 1), "-3.0--1.0, 10.0");
+    EXPECT_EQ(canonicalDoubles("-3--1, -2, 1e1", 1), "-3.0-3.0, 10.0");
+    EXPECT_EQ(canonicalDoubles("250, 100", 0), "1, 25");  // without a decimal point the zeros go as well
     EXPECT_EQ(canonicalDoubles("", 1), "");
     tqWChar wd[64] = u"4-4.5, 1-5,2-3, 6,5-1";
     tqStringFixed_listFormatDoubleRangeW(wd, 1);
@@ -271,4 +281,32 @@ TEST(Ranges, IntegerAndDoubleRangeTexts) {
     EXPECT_EQ(tqStringAsList_findDoubleA(1.0, "1.0-5.0, 6.0", ",", 0.5), 8);
     EXPECT_EQ(tqStringAsList_findDoubleA(2.0, nullptr, ",", 1), -1);
     EXPECT_EQ(tqStringAsList_findDoubleW(3.0, u"1.0, 2.0, 3.0", u",", 0.01), 13);
+}
+
+// A precision beyond what any double needs gives the text of the exact value, at once
+// and in little memory; under an address-space limit the unbounded conversion fails.
+const char* const kExactTenth = "0.1000000000000000055511151231257827021181583404541015625";
+
+void formatWithHugePrecision() {
+#ifndef __SANITIZE_ADDRESS__
+    const rlimit limit{1u << 30, 1u << 30};
+    setrlimit(RLIMIT_AS, &limit);
+#endif
+    char list[1024] = "";
+    tqStringFixed_listAddDoubleRangeA(list, 0.1, 0.1, INT_MAX);
+    char canonical[1024] = "2-1, 0.1";
+    tqStringFixed_listFormatDoubleRangeA(canonical, INT_MAX);
+    tqWChar wide[64] = u"0.5";
+    tqStringFixed_listFormatDoubleRangeW(wide, INT_MAX);
+    const std::string tenth = kExactTenth;
+    std::exit(list == tenth && canonical == tenth + ", 1.0-2.0" && narrow(wide) == "0.5" ? 0 : 1);
+}
+
+TEST(Ranges, HugePrecisionIsCapped) {
+    EXPECT_EXIT(formatWithHugePrecision(), ::testing::ExitedWithCode(0), "");
+    char list[1024] = "";
+    tqStringFixed_listAddDoubleRangeA(list, 0.1, 1.25, 1100);
+    EXPECT_EQ(std::string(list), std::string(kExactTenth) + "-1.25");
+    tqStringFixed_listAddDoubleRangeA(list, 2, 2, -5);  // a negative precision means the default six
+    EXPECT_EQ(std::string(list), std::string(kExactTenth) + "-1.25, 2.0");
 }

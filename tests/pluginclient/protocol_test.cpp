@@ -133,6 +133,22 @@ TEST(PluginWire, RefusedAndFailedOpens) {
     EXPECT_NE(log.text().find("EstablishConnection failed: Connection refused\n"), std::string::npos);
     EXPECT_EQ(untouched, reinterpret_cast<socketData*>(&log));
     EXPECT_EQ(tqServer_openConnectionToPlugin(nullptr, "127.0.0.1", "1", "x", nullptr), 3);
+    // Every failed open still ends its trace with its last line, also when the server
+    // hangs up before its banner.
+    {
+        ScriptedServer server([](int) {});
+        EXPECT_EQ(tqServer_openConnectionToPlugin(&untouched, "127.0.0.1", server.port().c_str(), "x", nullptr), 3);
+    }
+    const std::string text = log.text(), done = "tqServer_openConnectionToPlugin() Done\n";
+    EXPECT_NE(text.find("Connection closed by peer.\nBanner read failed Could not send open socket"), std::string::npos);
+    auto count = [&](const std::string& line) {
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = text.find(line, at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    EXPECT_EQ(count(done), count("###### tqServer_openConnectionToPlugin()\n"));
+    EXPECT_EQ(count(done), 4u);
+    EXPECT_TRUE(text.ends_with(done));
     EXPECT_EQ(tqServer_sendFileToPlugin(nullptr, "x"), -1);
     EXPECT_EQ(tqServer_getFileFromPlugin(nullptr, "x"), -1);
     tqServer_closeConnectionToPlugin(nullptr);

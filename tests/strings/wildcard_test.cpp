@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <clocale>
 #include <random>
@@ -99,7 +100,7 @@ TEST(Wildcards, AgreeWithTheDirectWalkOnGeneratedCases) {
             const int a = tqString_matchWithWildcardsExtA(p.c_str(), t.c_str(), level, cs);
             const int plain = tqString_matchWithWildcards(p.c_str(), t.c_str(), level, cs);
             const int w = tqString_matchWithWildcardsExtW(widen(p).c_str(), widen(t).c_str(), level, cs);
-            const int table = orvane::matchWildcards(p.c_str(), t.c_str(), level, cs, false, 0);
+            const int table = orvane::matchWildcards(p.c_str(), t.c_str(), level, cs, 0);
             if (a != want || plain != want || w != want || table != want) {
                 ++failures;
                 ADD_FAILURE() << "level " << level << " cs " << cs << " pattern '" << p << "' text '" << t
@@ -123,6 +124,49 @@ TEST(Wildcards, ManyStarsAndLongInputsStayCheapAndSafe) {
     EXPECT_EQ(m(deep.c_str(), "aa", 1), 0);
     EXPECT_EQ(m(std::string(300, '[').c_str(), "ab", 3), 0);
 }
+
+// The answer never depends on how many wildcards there are: there is no depth at which
+// the walk gives up.
+TEST(Wildcards, NoLimitOnTheNumberOfWildcards) {
+    const std::string a4k(4096, 'a');
+    auto repeat = [](const std::string& piece, int n) {
+        std::string s;
+        while (n-- > 0) s += piece;
+        return s;
+    };
+    EXPECT_EQ(m((std::string(1001, '*') + "a").c_str(), "a", 1), 1);
+    EXPECT_EQ(m((std::string(1001, '|') + "a").c_str(), "a", 3), 1);
+    EXPECT_EQ(tqString_matchWithWildcards((std::string(1001, '|') + "ab").c_str(), "xab", 3, 1), 1);
+    EXPECT_EQ(m(std::string(4096, '*').c_str(), a4k.c_str(), 1), 1);
+    EXPECT_EQ(m(repeat("?*", 2048).c_str(), a4k.c_str(), 1), 1);
+    EXPECT_EQ(m(repeat("?*", 4097).c_str(), a4k.c_str(), 1), 0);
+    EXPECT_EQ(m((repeat("a|", 1500) + "b").c_str(), (std::string(2000, 'a') + "b").c_str(), 3), 1);
+    EXPECT_EQ(m(repeat("[a,b*]", 4096).c_str(), a4k.c_str(), 3), 1);
+    EXPECT_EQ(tqString_matchWithWildcardsExtW(std::u16string(5000, u'*').c_str(), u"xyz", 1, 1), 1);
+}
+
+#ifndef __SANITIZE_ADDRESS__
+// Memory stays a few bytes per text position, whatever the pattern: checked in a child
+// process whose address space is too small for a table per wildcard.
+void matchUnderSmallHeap() {
+    const rlimit limit{256u << 20, 256u << 20};
+    setrlimit(RLIMIT_AS, &limit);
+    std::string stars, classes, starred;
+    for (int k = 0; k < 999; ++k) stars += "*a";
+    for (int k = 0; k < 4096; ++k) classes += "[b,a|,|a*]", starred += k < 2048 ? "*[b,a|]" : "";
+    const std::string big(4u << 20, 'a'), a4k(4096, 'a'), a8k(8192, 'a');
+    // Each class takes two letters ("a|" is tried longest first): 4096 of them need 8 KiB.
+    const bool ok = m(stars.c_str(), big.c_str(), 1) == 1 && m((stars + "b").c_str(), big.c_str(), 1) == 0 &&
+                    m((stars + "|a").c_str(), big.c_str(), 3) == 1 && m(classes.c_str(), a4k.c_str(), 3) == 0 &&
+                    m(classes.c_str(), a8k.c_str(), 3) == 1 && m(starred.c_str(), a4k.c_str(), 3) == 1 &&
+                    orvane::matchWildcards(starred.c_str(), a4k.c_str(), 3, 1, 0) == 1;
+    std::exit(ok ? 0 : 1);
+}
+
+TEST(Wildcards, MemoryStaysLinearInTheText) {
+    EXPECT_EXIT(matchUnderSmallHeap(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(Wildcards, SingleCharacterHelpers) {
     EXPECT_EQ(tqString_matchChar('a', 'A', 0), 1);
