@@ -27,7 +27,8 @@ std::string readAll(std::FILE* in) {
 namespace {
 
 std::vector<std::span<const cli::Command>> allTables() {
-    return {cli::stringCommands(), cli::numericCommands(), cli::databaseCommands(), cli::pluginCommands(),
+    return {cli::stringCommands(), cli::numericCommands(), cli::databaseCommands(), cli::tableCommands(),
+            cli::pluginCommands(),
             cli::hostCommands()};
 }
 
