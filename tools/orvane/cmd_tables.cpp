@@ -13,6 +13,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <memory>
@@ -947,7 +948,27 @@ double fileShare(void* ctx) {
     return at > 0 ? at / f->size : 0;
 }
 
-constexpr int kNewColumnSize = 4000;  // VARCHAR size of the columns of a table made from CSV
+// Columns of a table made from CSV are VARCHAR(255), the widest size that SQLite's driver
+// still reports as VARCHAR (so that the library's copy keeps them); a column of a FILE
+// that holds longer text gets its longest length instead.
+constexpr std::size_t kNewColumnSize = 255;
+
+std::vector<std::size_t> columnWidths(std::FILE* in, std::size_t columns) {
+    std::vector<std::size_t> widths(columns, kNewColumnSize);
+    struct stat st{};
+    if (::fstat(::fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) return widths;
+    const long start = std::ftell(in);
+    CsvReader csv(in);
+    std::vector<CsvField> fields;
+    std::string error;
+    while (csv.next(fields, error))
+        for (std::size_t i = 0; i < fields.size() && i < columns; ++i)
+            widths[i] = std::max(widths[i], mbstowcs(nullptr, fields[i].text.c_str(), 0) == static_cast<std::size_t>(-1)
+                                                ? fields[i].text.size()
+                                                : mbstowcs(nullptr, fields[i].text.c_str(), 0));
+    std::fseek(in, start, SEEK_SET);
+    return widths;
+}
 
 int runWriteTable(const std::vector<std::string>& args) {
     Options o;
@@ -1000,10 +1021,11 @@ int runWriteTable(const std::vector<std::string>& args) {
         }
         tqDBWin_freeSQLDADescriptorA(&d);
     } else {
+        const std::vector<std::size_t> widths = columnWidths(in, header.size());
         std::string sql = "CREATE TABLE " + table + " (";
         for (std::size_t i = 0; i < header.size(); ++i) {
             const std::string name = plainName(header[i].text) ? header[i].text : quoteName(header[i].text);
-            sql += (i ? ", " : "") + name + " VARCHAR(" + std::to_string(kNewColumnSize) + ")";
+            sql += (i ? ", " : "") + name + " VARCHAR(" + std::to_string(widths[i]) + ")";
             targets.push_back({name, false});
         }
         sql += ")";
@@ -1070,8 +1092,8 @@ const Command kCommands[] = {
      runReadTable},
     {"write-table", "[--batch N] CONNECT TABLE [FILE|-]",
      "insert the rows of a CSV file (or standard input) as read-table prints it into TABLE: values are "
-     "written by the types of the existing table's columns, or TABLE is created with VARCHAR(4000) columns "
-     "named by the header line",
+     "written by the types of the existing table's columns, or TABLE is created with VARCHAR(255) columns "
+     "named by the header line (wider where a FILE holds longer text)",
      runWriteTable},
 };
 
