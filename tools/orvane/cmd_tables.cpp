@@ -234,27 +234,27 @@ public:
             message = "orvane: no table '" + table_ + "' in the data source";
             return false;
         }
-        SQLDADescriptor d{};
-        const int status = tqDBWin_describeTableA(&d, table_.c_str());
-        if (status != 0 || d.count < 1) {
-            tqDBWin_freeSQLDADescriptorA(&d);
-            message = libraryMessage("ERROR: Couldn't describe table '" + table_ + "'.", nullptr, status);
-            return false;
-        }
-        columns_ = d.count;
-        for (int i = 0; i < d.count; ++i) {
-            names_.emplace_back(d.names[i] ? static_cast<const char*>(d.names[i]) : "");
-            types_.push_back(d.types[i]);
-            sizes_.push_back(d.sizes[i]);
-            scales_.push_back(d.scales[i]);
-            nullable_.push_back(d.nullable[i]);
-        }
-        tqDBWin_freeSQLDADescriptorA(&d);
+        if (!describe(message)) return false;
 
         std::string flags;
         for (int i = 0; i < columns_; ++i) {
             if (i) flags += " || ";
             flags += "(CASE WHEN " + quoteName(names_[i]) + " IS NULL THEN '1' ELSE '0' END)";
+        }
+        // SQLite's driver holds a whole result set in memory, so a SQLite table is read in
+        // pieces by its row key, each piece a cursor of its own. The key's alias must not be
+        // the name of a real column.
+        for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+            bool taken = false;
+            for (const auto& name : names_) taken = taken || sameName(name, alias);
+            if (taken) continue;
+            pagedSelect_ = "SELECT *, " + flags + ", " + alias + " FROM " + table_;
+            alias_ = alias;
+            if (openPiece()) {
+                withFlags_ = paged_ = true;
+                return true;
+            }
+            break;
         }
         std::string sql = "SELECT *, " + flags + " FROM " + table_ + ";";
         if (tqDBWin_openCursorWithIDA(&id_, sql.c_str())) {
@@ -280,10 +280,18 @@ public:
 
     // The next row into `values` (one per column); false at the end.
     bool next(std::vector<Value>& values) {
-        if (!tqDBWin_fetchRowByIDA(&row_, id_)) return false;
+        if (!tqDBWin_fetchRowByIDA(&row_, id_)) {
+            if (!paged_ || inPiece_ < kPiece) return false;
+            if (!openPiece() || !tqDBWin_fetchRowByIDA(&row_, id_)) return false;
+        }
         values.assign(columns_, Value{});
         const char* flags = nullptr;
-        if (withFlags_ && row_.count == columns_ + 1) flags = static_cast<const char*>(row_.values[columns_]);
+        if (withFlags_ && row_.count > columns_) flags = static_cast<const char*>(row_.values[columns_]);
+        if (paged_) {
+            ++inPiece_;
+            const char* key = row_.count == columns_ + 2 ? static_cast<const char*>(row_.values[columns_ + 1]) : nullptr;
+            lastKey_ = key ? key : "";
+        }
         for (int i = 0; i < columns_ && i < row_.count; ++i) {
             const char* text = static_cast<const char*>(row_.values[i]);
             Value& v = values[i];
@@ -298,10 +306,57 @@ public:
     }
 
 private:
+    static constexpr int kPiece = 10000;  // rows per piece of a table read by its row key
+
+    // The column description, from the first row where there is one: describing the
+    // table would run a query over all of it.
+    bool describe(std::string& message) {
+        SQLDADescriptor d{};
+        uint16_t id = 0;
+        const std::string first = "SELECT * FROM " + table_ + " LIMIT 1;";
+        bool have = false;
+        if (tqDBWin_openCursorWithIDA(&id, first.c_str())) {
+            have = tqDBWin_fetchRowByIDA(&d, id) && d.count > 0;
+            tqDBWin_closeCursorWithID(id);
+        }
+        if (!have) {
+            tqDBWin_freeSQLDADescriptorA(&d);
+            const int status = tqDBWin_describeTableA(&d, table_.c_str());
+            if (status != 0 || d.count < 1) {
+                tqDBWin_freeSQLDADescriptorA(&d);
+                message = libraryMessage("ERROR: Couldn't describe table '" + table_ + "'.", nullptr, status);
+                return false;
+            }
+        }
+        columns_ = d.count;
+        for (int i = 0; i < d.count; ++i) {
+            names_.emplace_back(d.names[i] ? static_cast<const char*>(d.names[i]) : "");
+            types_.push_back(d.types[i]);
+            sizes_.push_back(d.sizes[i]);
+            scales_.push_back(d.scales[i]);
+            nullable_.push_back(d.nullable[i]);
+        }
+        tqDBWin_freeSQLDADescriptorA(&d);
+        return true;
+    }
+
+    bool openPiece() {
+        if (id_) tqDBWin_closeCursorWithID(id_);
+        id_ = 0;
+        tqDBWin_freeSQLDADescriptorA(&row_);
+        std::string sql = pagedSelect_;
+        if (!lastKey_.empty()) sql += " WHERE " + alias_ + " > " + lastKey_;
+        sql += " ORDER BY " + alias_ + " LIMIT " + std::to_string(kPiece) + ";";
+        inPiece_ = 0;
+        return tqDBWin_openCursorWithIDA(&id_, sql.c_str()) == 1;
+    }
+
     std::string table_;
     uint16_t id_ = 0;
     int columns_ = 0;
-    bool withFlags_ = false;
+    bool withFlags_ = false, paged_ = false;
+    std::string pagedSelect_, alias_, lastKey_;
+    int inPiece_ = 0;
     std::vector<std::string> names_;
     std::vector<int16_t> types_, sizes_, scales_, nullable_;
     SQLDADescriptor row_{};
