@@ -122,6 +122,10 @@ TEST_P(CliTables, CopiesWholeAndStreamed) {
     ASSERT_EQ(orvane("copy-table --stream " + source_ + " parts " + target_ + " cli_stream").status, 0);
     EXPECT_EQ(orvane("read-table " + target_ + " cli_stream").out, rows);
 
+    // And back into SQLite.
+    ASSERT_EQ(orvane("copy-table --stream " + target_ + " cli_stream " + source_ + " back").status, 0);
+    EXPECT_EQ(orvane("read-table " + source_ + " back").out, rows);
+
     // Text with line feeds and empty text: the streamed copy keeps them.
     ASSERT_EQ(orvane("write-table " + source_ + " tricky " + file("t.csv", kTricky) + " 2>/dev/null").status, 0);
     ASSERT_EQ(orvane("copy-table --stream " + source_ + " tricky " + target_ + " cli_t").status, 0);

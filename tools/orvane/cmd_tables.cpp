@@ -111,6 +111,19 @@ int failWith(const std::string& message) {
     return 1;
 }
 
+// PostgreSQL's driver, like SQLite's, holds a whole result set in memory unless told to
+// fetch through a server-side cursor; a source named by its driver gets that setting
+// unless the connect string chooses for itself.
+std::string streamingConnect(std::string connect) {
+    std::string lower = connect;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("driver") == std::string::npos || lower.find("postgresql") == std::string::npos ||
+        lower.find("usedeclarefetch") != std::string::npos)
+        return connect;
+    if (!connect.empty() && connect.back() != ';') connect += ';';
+    return connect + "UseDeclareFetch=1;Fetch=10000;";
+}
+
 // Identifiers as the driver reports them, quoted so that letter case and blanks survive.
 std::string quoteName(std::string_view name) {
     std::string out = "\"";
@@ -741,7 +754,7 @@ bool getText(std::FILE* f, std::string& s) {
         tqDBWin_disconnectDatabase();
         ::_exit(1);
     };
-    const int status = tqDBWin_attachDatabaseA(connect.c_str());
+    const int status = tqDBWin_attachDatabaseA(streamingConnect(connect).c_str());
     if (status != 0) fail(libraryMessage("ERROR: Could not attach source database '" + connect + "'", nullptr, status));
     if (!tqDBWin_findTableA(table.c_str())) fail("orvane: no table '" + table + "' in the source data source; nothing copied");
     const long long total = countRows(table);
@@ -951,7 +964,7 @@ int runCopyTable(const std::vector<std::string>& args) {
 int runReadTable(const std::vector<std::string>& args) {
     if (args.size() != 2) return usageError("read-table: needs CONNECT and TABLE");
     useUtf8Locale();
-    const int status = tqDBWin_attachDatabaseA(args[0].c_str());
+    const int status = tqDBWin_attachDatabaseA(streamingConnect(args[0]).c_str());
     if (status != 0)
         return failWith(libraryMessage("ERROR: Could not attach database '" + args[0] + "'", nullptr, status));
     Progress progress("read-table");
