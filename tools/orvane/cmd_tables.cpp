@@ -1141,7 +1141,7 @@ int runWriteTable(const std::vector<std::string>& args) {
     }
     progress.clear();
     tqDBWin_disconnectDatabase();
-    std::fprintf(stderr, "wrote %lld rows into %s\n", rows, table.c_str());
+    std::printf("wrote %lld rows into %s\n", rows, table.c_str());
     return 0;
 }
 
