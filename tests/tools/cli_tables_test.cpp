@@ -60,6 +60,7 @@ protected:
         const char* required = std::getenv("ORVANE_REQUIRE_PG");
         if (pg && *pg) {
             target_ = quote(pg);
+            orvane("sql " + target_ + " 'DROP VIEW IF EXISTS cli_view'");
             for (const char* t : {"cli_t", "cli_copy", "cli_stream", "cli_typed"})
                 orvane("sql " + target_ + " 'DROP TABLE IF EXISTS " + t + "'");
         } else if (required && std::string(required) == "1") {
@@ -183,6 +184,22 @@ TEST(CliTablesSqlite, LongTablesCrossThePieces) {
     ASSERT_EQ(run(env + "write-table " + db + " long " + quote((dir / "long.csv").string()) + " 2>/dev/null").status, 0);
     EXPECT_EQ(run(env + "read-table " + db + " long").out, csv.str());
     std::filesystem::remove_all(dir);
+}
+
+// Where the row key cannot be used (a view; a column that takes the key's names) the
+// table is read with one query, and NULL is still told apart.
+TEST_P(CliTables, ViewsAndKeyNamedColumnsReadWhole) {
+    ASSERT_EQ(orvane("sql " + target_ + " 'CREATE TABLE cli_t (rowid INTEGER, _rowid_ INTEGER, oid VARCHAR(5))'")
+                  .status, 0);
+    const std::string rows = "rowid,_rowid_,oid\n1,1,\n1,2,\"\"\n";
+    ASSERT_EQ(orvane("write-table " + target_ + " cli_t " + file("k.csv", rows) + " >/dev/null").status, 0);
+    EXPECT_EQ(orvane("read-table " + target_ + " cli_t 2>&1").out, rows);
+    ASSERT_EQ(orvane("sql " + target_ + " 'CREATE VIEW cli_view AS SELECT oid FROM cli_t'").status, 0);
+    EXPECT_EQ(orvane("read-table " + target_ + " cli_view 2>&1").out, "oid\n\n\"\"\n");
+    orvane("sql " + target_ + " 'DROP VIEW cli_view'");
+    auto missing = orvane("read-table " + target_ + " no_such_table 2>&1");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("no table 'no_such_table'"), std::string::npos) << missing.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, CliTables, ::testing::Values(false, true),
