@@ -1161,7 +1161,7 @@ const Command kCommands[] = {
     {"write-table", "[--batch N] CONNECT TABLE [FILE|-]",
      "insert the rows of a CSV file (or standard input) as read-table prints it into TABLE: values are "
      "written by the types of the existing table's columns, or TABLE is created with VARCHAR(255) columns "
-     "named by the header line (wider where a FILE holds longer text)",
+     "named by the header line (wider where a FILE holds longer text); transactions of N rows (default 10000)",
      runWriteTable},
 };
 
