@@ -19,6 +19,7 @@ struct Command {
 std::span<const Command> stringCommands();
 std::span<const Command> numericCommands();
 std::span<const Command> databaseCommands();
+std::span<const Command> tableCommands();
 std::span<const Command> pluginCommands();
 std::span<const Command> hostCommands();
 std::span<const Command> fileCommands();

@@ -27,8 +27,8 @@ std::string readAll(std::FILE* in) {
 namespace {
 
 std::vector<std::span<const cli::Command>> allTables() {
-    return {cli::stringCommands(), cli::numericCommands(), cli::databaseCommands(), cli::pluginCommands(),
-            cli::hostCommands(), cli::fileCommands(), cli::designFileCommands()};
+    return {cli::stringCommands(), cli::numericCommands(), cli::databaseCommands(), cli::tableCommands(),
+            cli::pluginCommands(), cli::hostCommands(), cli::fileCommands(), cli::designFileCommands()};
 }
 
 void printHelp() {
