@@ -1,5 +1,12 @@
 // The one tokenizer behind all eight exported forms. It takes the next token from the
 // front of a window of the source and reports how many characters it consumed.
+//
+// Hosts walk long lists with it, one short token per call, so the cost that counts is
+// the set-up of each call and the search for the end of each token. Short sets (the
+// usual one to four characters) are used as they are: a membership test compares with
+// each member, and plain runs of the token are found sixteen bytes at a time by
+// comparing with every character that can end them. Long sets go into a table of
+// each character's roles, one load per test.
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -16,138 +23,246 @@ namespace orvane {
 
 namespace {
 
-// Each character's roles, one bit per set, looked up in one table built per call: a
-// single load per character, whatever the number and size of the sets.
-enum : std::uint8_t {
-    kSkip = 1,
-    kTrim = 2,
-    kIgnore = 4,
-    kSeparator = 8,
-    kStopper = 16,
-    kQuote = 32,
-    kEnd = 64,  // the terminator
-};
+enum Role : int { kSkip, kTrim, kIgnore, kSeparator, kStopper, kQuote, kRoles };
+
+// Up to this many distinct characters can end a plain run for the block search.
+constexpr int kFewEnders = 4;
+// Sets longer than this (together) are put into the role table.
+constexpr std::size_t kShortSets = 12;
 
 template <class C>
 class Roles {
 public:
-    explicit Roles(const TokenSets<C>& sets) noexcept : sets_(sets) {
-        clear();
-        table_[0] = kEnd;
-        add(sets.skipLeading, kSkip);
-        add(sets.trimTrailing, kTrim);
-        add(sets.ignore, kIgnore);
-        add(sets.separators, kSeparator);
-        add(sets.stoppers, kStopper);
-        add(sets.quotes, kQuote);
+    // The characters that end a plain run: quotes inside quotes; quotes, separators,
+    // stoppers and ignored characters outside. count > kFewEnders: too many to list.
+    struct Enders {
+        C unit[kFewEnders];
+        int count = 0;
+    };
+
+    // Each set arrives as its own argument: a copy of the caller's record would be read
+    // back wider than it was written, which stalls the load.
+    Roles(const C* skip, const C* trim, const C* ignore, const C* separators, const C* stoppers,
+          const C* quotes) noexcept
+        : set_{skip, trim, ignore, separators, stoppers, quotes} {
+        std::size_t total = count(set_[kSkip]) + count(set_[kTrim]);
+        total += collect(set_[kQuote], inside_);
+        collect(set_[kQuote], outside_);
+        total += collect(set_[kSeparator], outside_) + collect(set_[kStopper], outside_) +
+                 collect(set_[kIgnore], outside_);
+        if (total > kShortSets) buildTable();
     }
 
-    std::uint8_t of(C c) const noexcept {
-        const unsigned v = code(c);
-        if constexpr (sizeof(C) > 1) {
-            if (v >= 256) return high_ ? highRoles(c) : 0;
+    bool is(Role role, C c) const noexcept {
+        if (tabled_) {
+            const unsigned v = code(c);
+            if (v < 256) return (table_[v] >> role) & 1;
+            if (!high_) return false;
         }
-        return table_[v];
+        const C* s = set_[role];
+        if (s)
+            for (; *s; ++s)
+                if (*s == c) return true;
+        return false;
+    }
+
+    const Enders& enders(bool inQuotes) const noexcept { return inQuotes ? inside_ : outside_; }
+    bool endsRun(C c, bool inQuotes) const noexcept {
+        return c == C{0} || is(kQuote, c) ||
+               (!inQuotes && (is(kSeparator, c) || is(kStopper, c) || is(kIgnore, c)));
     }
 
 private:
-    // A call's sets are set up afresh each time, so clearing the table must be cheap:
-    // sixteen vector stores rather than a string instruction with its start-up cost.
-    void clear() noexcept {
-#ifdef __SSE2__
-        // Written out: as a loop the compiler turns it back into the string instruction.
-        __m128i* t = reinterpret_cast<__m128i*>(table_);
-        const __m128i z = _mm_setzero_si128();
-        _mm_storeu_si128(t + 0, z), _mm_storeu_si128(t + 1, z), _mm_storeu_si128(t + 2, z), _mm_storeu_si128(t + 3, z);
-        _mm_storeu_si128(t + 4, z), _mm_storeu_si128(t + 5, z), _mm_storeu_si128(t + 6, z), _mm_storeu_si128(t + 7, z);
-        _mm_storeu_si128(t + 8, z), _mm_storeu_si128(t + 9, z), _mm_storeu_si128(t + 10, z), _mm_storeu_si128(t + 11, z);
-        _mm_storeu_si128(t + 12, z), _mm_storeu_si128(t + 13, z), _mm_storeu_si128(t + 14, z), _mm_storeu_si128(t + 15, z);
-#else
+    void buildTable() noexcept {
         std::memset(table_, 0, sizeof table_);
-#endif
+        for (int role = 0; role < kRoles; ++role)
+            if (const C* s = set_[role])
+                for (; *s; ++s) {
+                    const unsigned v = code(*s);
+                    if (v < 256) table_[v] |= static_cast<std::uint8_t>(1u << role);
+                    else high_ = true;
+                }
+        tabled_ = true;
     }
 
-    void add(const C* set, std::uint8_t role) noexcept {
-        if (!set) return;
-        for (; *set; ++set) {
-            const unsigned v = code(*set);
-            if (v < 256) {
-                table_[v] |= role;
-            } else {
-                high_ = true;
+    // Length of a set, counted only as far as the choice of the table needs.
+    static std::size_t count(const C* set) noexcept {
+        std::size_t n = 0;
+        if (set)
+            while (set[n] && n <= kShortSets) ++n;
+        return n;
+    }
+
+    // Adds a set's characters to the enders (a repeated one takes a place again); returns
+    // the set's length as count() does.
+    static std::size_t collect(const C* set, Enders& e) noexcept {
+        std::size_t n = 0;
+        if (set)
+            for (; set[n] && n <= kShortSets; ++n) {
+                if (e.count < kFewEnders) e.unit[e.count] = set[n];
+                ++e.count;
             }
+        return n;
+    }
+
+    const C* set_[kRoles];
+    Enders inside_, outside_;
+    bool tabled_ = false, high_ = false;
+    std::uint8_t table_[256];
+};
+
+// Moves n characters; the source may overlap the destination from above. Short moves,
+// the usual token, are done with two overlapping loads and stores instead of a call.
+template <class C>
+inline void moveChars(C* to, const C* from, std::size_t n) noexcept {
+    char* d = reinterpret_cast<char*>(to);
+    const char* s = reinterpret_cast<const char*>(from);
+    const std::size_t bytes = n * sizeof(C);
+    if (bytes >= 8 && bytes <= 16) {
+        std::uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + bytes - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + bytes - 8, &b, 8);
+    } else if (bytes >= 4 && bytes < 8) {
+        std::uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + bytes - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + bytes - 4, &b, 4);
+    } else if (bytes < 4) {
+        for (std::size_t k = 0; k < bytes; ++k) d[k] = s[k];
+    } else {
+        std::memmove(d, s, bytes);
+    }
+}
+
+#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__)
+#define ORVANE_TOKEN_BLOCKS 1
+
+// The block search for the end of a plain run: the terminator and up to four enders.
+template <class C>
+class RunFinder {
+public:
+    // Unused places repeat the terminator, whose comparison is made anyway.
+    template <class Enders>
+    explicit RunFinder(const Enders& e) noexcept {
+        const __m128i zero = _mm_setzero_si128();
+        unit_[0] = e.count > 0 ? splat(e.unit[0]) : zero;
+        unit_[1] = e.count > 1 ? splat(e.unit[1]) : zero;
+        unit_[2] = e.count > 2 ? splat(e.unit[2]) : zero;
+        unit_[3] = e.count > 3 ? splat(e.unit[3]) : zero;
+    }
+
+    // First position at or after p that holds the terminator or an ender, or `limit`.
+    // Reads whole aligned 16-byte blocks: a block never crosses a page, so no page is
+    // read that the text does not touch; what lies past the terminator is ignored.
+    std::size_t end(const C* source, std::size_t p, std::size_t limit) const noexcept {
+        const C* at = source + p;
+        const unsigned skew = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(at) & 15);
+        const C* block = reinterpret_cast<const C*>(reinterpret_cast<const char*>(at) - skew);
+        unsigned keep = ~0u << skew;
+        for (;;) {
+            const unsigned bits = hits(_mm_load_si128(reinterpret_cast<const __m128i*>(block))) & keep;
+            if (bits) {
+                const std::size_t q = static_cast<std::size_t>(block - source) +
+                                      static_cast<std::size_t>(__builtin_ctz(bits)) / sizeof(C);
+                return q < limit ? q : limit;
+            }
+            block += 16 / sizeof(C);
+            if (static_cast<std::size_t>(block - source) >= limit) return limit;
+            keep = ~0u;
         }
     }
 
-    // Wide members above 0xFF are looked up in the set texts, which are short in practice.
-    std::uint8_t highRoles(C c) const noexcept {
-        std::uint8_t r = 0;
-        const C* all[] = {sets_.skipLeading, sets_.trimTrailing, sets_.ignore,
-                          sets_.separators,  sets_.stoppers,     sets_.quotes};
-        for (int k = 0; k < 6; ++k)
-            if (all[k])
-                for (const C* p = all[k]; *p; ++p)
-                    if (*p == c) {
-                        r |= static_cast<std::uint8_t>(1u << k);
-                        break;
-                    }
-        return r;
+private:
+    static __m128i splat(C c) noexcept {
+        if constexpr (sizeof(C) == 1) return _mm_set1_epi8(static_cast<char>(c));
+        else return _mm_set1_epi16(static_cast<short>(c));
+    }
+    static __m128i equal(__m128i a, __m128i b) noexcept {
+        if constexpr (sizeof(C) == 1) return _mm_cmpeq_epi8(a, b);
+        else return _mm_cmpeq_epi16(a, b);
+    }
+    unsigned hits(__m128i v) const noexcept {
+        const __m128i a = _mm_or_si128(equal(v, _mm_setzero_si128()), equal(v, unit_[0]));
+        const __m128i b = _mm_or_si128(equal(v, unit_[1]), _mm_or_si128(equal(v, unit_[2]), equal(v, unit_[3])));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(a, b)));
     }
 
-    const TokenSets<C>& sets_;
-    std::uint8_t table_[256];
-    bool high_ = false;
+    __m128i unit_[kFewEnders];
 };
+#endif
 
 // The walk of the rules over source[0, limit). `dest` may be NULL (measure only). The
 // walk reads no further than the consumed count (and the one character that ends it),
-// and writes the token character n only after reading source character n or later.
+// and writes token character n only after reading source character n or later, so
+// `dest` may lie at or below `source`.
 template <class C>
 int scan(C* dest, const C* source, std::size_t limit, const Roles<C>& roles) noexcept {
     std::size_t p = 0;
-    while (p < limit && (roles.of(source[p]) & (kSkip | kEnd)) == kSkip) ++p;
+    while (p < limit && roles.is(kSkip, source[p])) ++p;
 
-    constexpr std::uint8_t kOutside = kEnd | kQuote | kSeparator | kStopper | kIgnore;
-    constexpr std::uint8_t kInside = kEnd | kQuote;
-    std::uint8_t special = kOutside;
+#ifdef ORVANE_TOKEN_BLOCKS
+    // One finder for the current side of the quotes, made again when a quote flips it.
+    RunFinder<C> finder(roles.enders(false));
+    bool blocks = roles.enders(false).count <= kFewEnders;
+#endif
+    bool inQuotes = false;
     std::size_t n = 0;
     while (p < limit) {
-        const C c = source[p];
-        const std::uint8_t r = roles.of(c);
-        if (!(r & special)) {
-            if (dest) dest[n++] = c;
-            ++p;
-            continue;
+        std::size_t q = p;
+#ifdef ORVANE_TOKEN_BLOCKS
+        if (blocks) {
+            q = finder.end(source, p, limit);
+        } else
+#endif
+        {
+            while (q < limit && !roles.endsRun(source[q], inQuotes)) ++q;
         }
-        if (r & kEnd) break;
-        if (r & kQuote) {
-            special = special == kOutside ? kInside : kOutside;
+        if (q > p) {
+            if (dest) moveChars(dest + n, source + p, q - p);
+            n += q - p;
+            p = q;
+            if (p >= limit) break;
+        }
+        const C c = source[p];
+        if (c == C{0}) break;
+        if (roles.is(kQuote, c)) {
+            inQuotes = !inQuotes;
+#ifdef ORVANE_TOKEN_BLOCKS
+            blocks = roles.enders(inQuotes).count <= kFewEnders;
+            finder = RunFinder<C>(roles.enders(inQuotes));
+#endif
             ++p;
             continue;
         }
         // Outside quotes: a separator before a stopper before an ignored character.
-        if (r & kSeparator) {
+        if (roles.is(kSeparator, c)) {
             ++p;  // the separator is consumed, not copied
             break;
         }
-        if (r & kStopper) break;  // left in place for the caller
-        ++p;                      // ignored: dropped
+        if (roles.is(kStopper, c)) break;  // left in place for the caller
+        ++p;                               // ignored: dropped
     }
     if (dest) {
         dest[n] = C{0};
-        while (n > 0 && (roles.of(dest[n - 1]) & kTrim)) dest[--n] = C{0};
+        while (n > 0 && roles.is(kTrim, dest[n - 1])) dest[--n] = C{0};
     }
     return static_cast<int>(p);
 }
 
 }  // namespace
 
+// The tokenizer proper, inlined into each exported form.
 template <class C>
-int getToken(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) noexcept {
+__attribute__((always_inline)) inline int tokenize(C* dest, const C* source, const C* skip, const C* trim,
+                                                   const C* ignore, const C* separators, const C* stoppers,
+                                                   const C* quotes, int maxLength) noexcept {
     if (!source) return 0;
     // The consumed count is an int, so no window is longer than INT_MAX characters.
     const std::size_t limit = maxLength >= 1 ? static_cast<std::size_t>(maxLength) : std::size_t{INT_MAX};
-    const Roles<C> roles(sets);
+    const Roles<C> roles(skip, trim, ignore, separators, stoppers, quotes);
     // The token never runs ahead of the read position, so writing into the source itself
     // (dest == source) or before it is safe, and so is a destination that lies beyond all
     // that the call reads. Only a destination a little above the source needs a look at
@@ -171,68 +286,67 @@ int getToken(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) 
     return scan(dest, source, limit, roles);
 }
 
+template <class C>
+int getToken(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) noexcept {
+    return tokenize(dest, source, sets.skipLeading, sets.trimTrailing, sets.ignore, sets.separators, sets.stoppers,
+                    sets.quotes, maxLength);
+}
+
 template int getToken<char>(char*, const char*, const TokenSets<char>&, int) noexcept;
 template int getToken<tqWChar>(tqWChar*, const tqWChar*, const TokenSets<tqWChar>&, int) noexcept;
 
 }  // namespace orvane
 
-using orvane::getToken;
-using orvane::TokenSets;
+using orvane::tokenize;
 
 extern "C" {
 
 TQ_API int tqString_getTokenSizedExtA(char* dest, const char* source, const char* skipLeading,
                                       const char* trimTrailing, const char* ignore, const char* separators,
                                       const char* stoppers, const char* quotes, int maxLength) noexcept {
-    return getToken(dest, source, TokenSets<char>{skipLeading, trimTrailing, ignore, separators, stoppers, quotes},
-                    maxLength);
+    return tokenize<char>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, quotes, maxLength);
 }
 
 TQ_API int tqString_getTokenSizedExtW(tqWChar* dest, const tqWChar* source, const tqWChar* skipLeading,
                                       const tqWChar* trimTrailing, const tqWChar* ignore,
                                       const tqWChar* separators, const tqWChar* stoppers, const tqWChar* quotes,
                                       int maxLength) noexcept {
-    return getToken(dest, source,
-                    TokenSets<tqWChar>{skipLeading, trimTrailing, ignore, separators, stoppers, quotes}, maxLength);
+    return tokenize<tqWChar>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, quotes, maxLength);
 }
 
 TQ_API int tqString_getTokenExtA(char* dest, const char* source, const char* skipLeading, const char* trimTrailing,
                                  const char* ignore, const char* separators, const char* stoppers,
                                  const char* quotes) noexcept {
-    return getToken(dest, source, TokenSets<char>{skipLeading, trimTrailing, ignore, separators, stoppers, quotes}, 0);
+    return tokenize<char>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, quotes, 0);
 }
 
 TQ_API int tqString_getTokenExtW(tqWChar* dest, const tqWChar* source, const tqWChar* skipLeading,
                                  const tqWChar* trimTrailing, const tqWChar* ignore, const tqWChar* separators,
                                  const tqWChar* stoppers, const tqWChar* quotes) noexcept {
-    return getToken(dest, source,
-                    TokenSets<tqWChar>{skipLeading, trimTrailing, ignore, separators, stoppers, quotes}, 0);
+    return tokenize<tqWChar>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, quotes, 0);
 }
 
 TQ_API int tqString_getTokenSizedA(char* dest, const char* source, const char* skipLeading, const char* trimTrailing,
                                    const char* ignore, const char* separators, const char* stoppers,
                                    int maxLength) noexcept {
-    return getToken(dest, source, TokenSets<char>{skipLeading, trimTrailing, ignore, separators, stoppers, nullptr},
-                    maxLength);
+    return tokenize<char>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, nullptr, maxLength);
 }
 
 TQ_API int tqString_getTokenSizedW(tqWChar* dest, const tqWChar* source, const tqWChar* skipLeading,
                                    const tqWChar* trimTrailing, const tqWChar* ignore, const tqWChar* separators,
                                    const tqWChar* stoppers, int maxLength) noexcept {
-    return getToken(dest, source,
-                    TokenSets<tqWChar>{skipLeading, trimTrailing, ignore, separators, stoppers, nullptr}, maxLength);
+    return tokenize<tqWChar>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, nullptr, maxLength);
 }
 
 TQ_API int tqString_getTokenA(char* dest, const char* source, const char* skipLeading, const char* trimTrailing,
                               const char* ignore, const char* separators, const char* stoppers) noexcept {
-    return getToken(dest, source, TokenSets<char>{skipLeading, trimTrailing, ignore, separators, stoppers, nullptr}, 0);
+    return tokenize<char>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, nullptr, 0);
 }
 
 TQ_API int tqString_getTokenW(tqWChar* dest, const tqWChar* source, const tqWChar* skipLeading,
                               const tqWChar* trimTrailing, const tqWChar* ignore, const tqWChar* separators,
                               const tqWChar* stoppers) noexcept {
-    return getToken(dest, source,
-                    TokenSets<tqWChar>{skipLeading, trimTrailing, ignore, separators, stoppers, nullptr}, 0);
+    return tokenize<tqWChar>(dest, source, skipLeading, trimTrailing, ignore, separators, stoppers, nullptr, 0);
 }
 
 }  // extern "C"
