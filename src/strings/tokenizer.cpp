@@ -42,9 +42,10 @@ public:
 
     // Each set arrives as its own argument: a copy of the caller's record would be read
     // back wider than it was written, which stalls the load.
+    // `table` is the caller's room for the role table, used only for long sets.
     Roles(const C* skip, const C* trim, const C* ignore, const C* separators, const C* stoppers,
-          const C* quotes) noexcept
-        : set_{skip, trim, ignore, separators, stoppers, quotes} {
+          const C* quotes, std::uint8_t (&table)[256]) noexcept
+        : set_{skip, trim, ignore, separators, stoppers, quotes}, room_(table) {
         std::size_t total = count(set_[kSkip]) + count(set_[kTrim]);
         total += collect(set_[kQuote], inside_);
         collect(set_[kQuote], outside_);
@@ -54,7 +55,9 @@ public:
     }
 
     bool is(Role role, C c) const noexcept {
-        if (tabled_) {
+        if (table_ == nullptr) {
+            // short sets: compared with each member below
+        } else {
             const unsigned v = code(c);
             if (v < 256) return (table_[v] >> role) & 1;
             if (!high_) return false;
@@ -74,15 +77,15 @@ public:
 
 private:
     void buildTable() noexcept {
-        std::memset(table_, 0, sizeof table_);
+        std::memset(room_, 0, 256);
         for (int role = 0; role < kRoles; ++role)
             if (const C* s = set_[role])
                 for (; *s; ++s) {
                     const unsigned v = code(*s);
-                    if (v < 256) table_[v] |= static_cast<std::uint8_t>(1u << role);
+                    if (v < 256) room_[v] |= static_cast<std::uint8_t>(1u << role);
                     else high_ = true;
                 }
-        tabled_ = true;
+        table_ = room_;
     }
 
     // Length of a set, counted only as far as the choice of the table needs.
@@ -107,8 +110,9 @@ private:
 
     const C* set_[kRoles];
     Enders inside_, outside_;
-    bool tabled_ = false, high_ = false;
-    std::uint8_t table_[256];
+    std::uint8_t* room_;
+    const std::uint8_t* table_ = nullptr;
+    bool high_ = false;
 };
 
 // Moves n characters; the source may overlap the destination from above. Short moves,
@@ -146,7 +150,7 @@ class RunFinder {
 public:
     // Unused places repeat the terminator, whose comparison is made anyway.
     template <class Enders>
-    explicit RunFinder(const Enders& e) noexcept {
+    explicit RunFinder(const Enders& e) noexcept : count_(e.count) {
         const __m128i zero = _mm_setzero_si128();
         unit_[0] = e.count > 0 ? splat(e.unit[0]) : zero;
         unit_[1] = e.count > 1 ? splat(e.unit[1]) : zero;
@@ -155,10 +159,17 @@ public:
     }
 
     // First position at or after p that holds the terminator or an ender, or `limit`.
-    // Reads whole aligned 16-byte blocks: a block never crosses a page, so no page is
+    // The first 16 bytes are read as they stand unless they would reach into the next
+    // page; after that, whole aligned blocks, which never cross a page. So no page is
     // read that the text does not touch; what lies past the terminator is ignored.
     std::size_t end(const C* source, std::size_t p, std::size_t limit) const noexcept {
         const C* at = source + p;
+        if ((reinterpret_cast<std::uintptr_t>(at) & 4095) <= 4096 - 16) {
+            if (const unsigned bits = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)))) {
+                const std::size_t q = p + static_cast<std::size_t>(__builtin_ctz(bits)) / sizeof(C);
+                return q < limit ? q : limit;
+            }
+        }
         const unsigned skew = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(at) & 15);
         const C* block = reinterpret_cast<const C*>(reinterpret_cast<const char*>(at) - skew);
         unsigned keep = ~0u << skew;
@@ -185,12 +196,16 @@ private:
         else return _mm_cmpeq_epi16(a, b);
     }
     unsigned hits(__m128i v) const noexcept {
-        const __m128i a = _mm_or_si128(equal(v, _mm_setzero_si128()), equal(v, unit_[0]));
-        const __m128i b = _mm_or_si128(equal(v, unit_[1]), _mm_or_si128(equal(v, unit_[2]), equal(v, unit_[3])));
-        return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(a, b)));
+        __m128i h = _mm_or_si128(equal(v, _mm_setzero_si128()), equal(v, unit_[0]));
+        if (count_ > 1) {
+            h = _mm_or_si128(h, equal(v, unit_[1]));
+            if (count_ > 2) h = _mm_or_si128(h, _mm_or_si128(equal(v, unit_[2]), equal(v, unit_[3])));
+        }
+        return static_cast<unsigned>(_mm_movemask_epi8(h));
     }
 
     __m128i unit_[kFewEnders];
+    int count_;
 };
 #endif
 
@@ -199,7 +214,8 @@ private:
 // and writes token character n only after reading source character n or later, so
 // `dest` may lie at or below `source`.
 template <class C>
-int scan(C* dest, const C* source, std::size_t limit, const Roles<C>& roles) noexcept {
+__attribute__((always_inline)) inline int scan(C* dest, const C* source, std::size_t limit,
+                                               const Roles<C>& roles) noexcept {
     std::size_t p = 0;
     while (p < limit && roles.is(kSkip, source[p])) ++p;
 
@@ -262,7 +278,8 @@ __attribute__((always_inline)) inline int tokenize(C* dest, const C* source, con
     if (!source) return 0;
     // The consumed count is an int, so no window is longer than INT_MAX characters.
     const std::size_t limit = maxLength >= 1 ? static_cast<std::size_t>(maxLength) : std::size_t{INT_MAX};
-    const Roles<C> roles(skip, trim, ignore, separators, stoppers, quotes);
+    std::uint8_t table[256];
+    const Roles<C> roles(skip, trim, ignore, separators, stoppers, quotes, table);
     // The token never runs ahead of the read position, so writing into the source itself
     // (dest == source) or before it is safe, and so is a destination that lies beyond all
     // that the call reads. Only a destination a little above the source needs a look at
