@@ -63,9 +63,10 @@ public:
             if (!high_) return false;
         }
         const C* s = set_[role];
-        if (s)
-            for (; *s; ++s)
-                if (*s == c) return true;
+        if (!s || !*s) return false;
+        if (*s == c) return true;  // the usual one-character set ends here
+        while (*++s)
+            if (*s == c) return true;
         return false;
     }
 
