@@ -2,12 +2,15 @@
 // formatted entries to fixed buffers, and shortening lists at entry boundaries.
 #include "strings/lists.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame/boundary.hpp"
@@ -26,35 +29,38 @@ constexpr std::size_t kEntryLimit = 1023;
 template <class C>
 using Text = std::basic_string<C>;
 
-// Walks the entries of a list with the tokenizer.
+// Walks the entries of a list with the tokenizer, into a buffer of its own (which can
+// hold the longest entry, the whole list).
 template <class C>
 class EntryWalk {
 public:
     EntryWalk(const C* list, const C* separators, const C* trimSet, const C* quotes)
-        : list_(list), sets_{trimSet, trimSet, nullptr, separators, nullptr, quotes}, buf_(length(list) + 1) {}
+        : list_(list), sets_{trimSet, trimSet, nullptr, separators, nullptr, quotes},
+          buf_(new C[length(list) + 1]) {}
 
-    // Next entry (cut to the entry limit), or false at the end of the list.
-    bool next(Text<C>& entry) {
-        const int consumed = getToken<C>(buf_.data(), list_ + pos_, sets_, 0);
+    // Next entry (cut to the entry limit; valid until the next call), or false at the
+    // end of the list.
+    bool next(std::basic_string_view<C>& entry) noexcept {
+        const int consumed = getTokenApart<C>(buf_.get(), list_ + pos_, sets_, 0);
         if (consumed <= 0) return false;
         pos_ += static_cast<std::size_t>(consumed);
-        entry.assign(buf_.data(), boundedLength(buf_.data(), kEntryLimit));
+        entry = std::basic_string_view<C>(buf_.get(), boundedLength(buf_.get(), kEntryLimit));
         return true;
     }
 
 private:
     const C* list_;
     TokenSets<C> sets_;
-    std::vector<C> buf_;
+    std::unique_ptr<C[]> buf_;
     std::size_t pos_ = 0;
 };
 
 template <class C>
-bool sameText(const Text<C>& a, const C* b, bool ignoreCase) {
-    const std::size_t n = length(b);
-    if (a.size() != n) return false;
-    for (std::size_t k = 0; k < n; ++k)
-        if (ignoreCase ? upper(a[k]) != upper(b[k]) : a[k] != b[k]) return false;
+bool sameText(std::basic_string_view<C> a, std::basic_string_view<C> b, bool ignoreCase) noexcept {
+    if (a.size() != b.size()) return false;
+    if (!ignoreCase) return a == b;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (upper(a[k]) != upper(b[k])) return false;
     return true;
 }
 
@@ -84,32 +90,60 @@ C* entryAt(const C* list, const C* separators, const C* quotes, int index) noexc
 bool isMember(const char* list, const char* item, const char* separators, const char* trimSet, const char* quotes,
               bool ignoreCase) {
     if (!list || !item || !separators) return false;
+    const std::string_view wanted(item);
     EntryWalk<char> walk(list, separators, trimSet, quotes);
-    std::string entry;
+    std::string_view entry;
     while (walk.next(entry))
-        if (sameText(entry, item, ignoreCase)) return true;
+        if (sameText(entry, wanted, ignoreCase)) return true;
     return false;
+}
+
+// The distinct non-empty entries of a list (upper-cased when case is ignored), sorted:
+// two lists hold the same entries in any order exactly when these agree.
+std::vector<std::string_view> distinctEntries(const char* list, const char* separators, const char* trimSet,
+                                              bool ignoreCase, std::string& store) {
+    std::vector<std::size_t> ends;
+    EntryWalk<char> walk(list, separators, trimSet, nullptr);
+    std::string_view entry;
+    while (walk.next(entry)) {
+        if (entry.empty()) continue;
+        const std::size_t at = store.size();
+        store.append(entry);
+        if (ignoreCase)
+            for (std::size_t k = at; k < store.size(); ++k) store[k] = upper(store[k]);
+        ends.push_back(store.size());
+    }
+    std::vector<std::string_view> out;
+    out.reserve(ends.size());
+    std::size_t from = 0;
+    for (std::size_t end : ends) {
+        out.emplace_back(store.data() + from, end - from);
+        from = end;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
 }
 
 bool listsSame(const char* a, const char* b, const char* separators, const char* trimSet, bool ignoreCase,
                bool anyOrder) {
     if (!a || !b) return false;
+    if (anyOrder) {
+        // Every non-empty entry of each list a member of the other, as the membership
+        // test compares them: the same sets of entries. Sorting them once keeps long
+        // lists at n log n where a membership walk per entry would be quadratic.
+        std::string storeA, storeB;
+        const auto ea = distinctEntries(a, separators, trimSet, ignoreCase, storeA);
+        if (ea.empty()) return false;
+        return ea == distinctEntries(b, separators, trimSet, ignoreCase, storeB);
+    }
     EntryWalk<char> walkA(a, separators, trimSet, nullptr), walkB(b, separators, trimSet, nullptr);
-    std::string ea, eb;
+    std::string_view ea, eb;
     bool anyEqual = false;
     while (walkA.next(ea)) {
         if (ea.empty()) continue;
-        if (anyOrder) {
-            if (!isMember(b, ea.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
-        } else if (!walkB.next(eb) || !sameText(eb, ea.c_str(), ignoreCase)) {
-            return false;
-        }
+        if (!walkB.next(eb) || !sameText(eb, ea, ignoreCase)) return false;
         anyEqual = true;
-    }
-    if (anyOrder) {
-        EntryWalk<char> again(b, separators, trimSet, nullptr);
-        while (again.next(eb))
-            if (!eb.empty() && !isMember(a, eb.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
     }
     return anyEqual;
 }
@@ -297,6 +331,32 @@ const C* lastOf(const C* s, std::size_t n, C c) noexcept {
     return nullptr;
 }
 
+// Last occurrence of a character before a position that only moves down. The answer is
+// kept while the position stays above it, so a shortening that asks again and again
+// reads each character of the list once at most.
+template <class C>
+class LastBefore {
+public:
+    LastBefore(const C* s, C c) noexcept : s_(s), c_(c) {}
+    // Position of the last c in [0, n), or npos; n never grows between calls. Known:
+    // no c lies in (found_, from_).
+    std::size_t find(std::size_t n) noexcept {
+        if (known_ && n <= from_ && (found_ == npos || found_ < n)) return found_;
+        const C* hit = lastOf(s_, n, c_);
+        found_ = hit ? static_cast<std::size_t>(hit - s_) : npos;
+        from_ = n;
+        known_ = true;
+        return found_;
+    }
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    const C* s_;
+    C c_;
+    std::size_t found_ = npos, from_ = 0;
+    bool known_ = false;
+};
+
 template <class C>
 void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLength, const C* groupChars) noexcept {
     if (!list || maxLength < 4) return;
@@ -306,6 +366,10 @@ void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLengt
     const std::size_t target =
         markerLength < static_cast<std::size_t>(maxLength) ? static_cast<std::size_t>(maxLength) - markerLength : 0;
     const CharSet<C> group(groupChars);
+    // The searches for the group's opening character and for the separator before it
+    // are remembered: with unclosed groups they would otherwise rescan the list's start
+    // for every entry cut.
+    LastBefore<C> opening(list, group.empty() ? C(0) : groupChars[0]), separatorBefore(list, separatorChar);
     std::size_t cut = target;
     while (n > target) {
         const C* sep = lastOf(list, n, separatorChar);
@@ -322,11 +386,12 @@ void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLengt
         n = at;
         if (grouped % 2 == 1) {
             // The separator stands inside an open group: drop the whole entry that holds it.
-            if (const C* open = lastOf(list, n, groupChars[0])) {
-                std::size_t o = static_cast<std::size_t>(open - list);
-                if (const C* before = lastOf(list, o, separatorChar)) {
+            const std::size_t o = opening.find(n);
+            if (o != LastBefore<C>::npos) {
+                const std::size_t before = separatorBefore.find(o);
+                if (before != LastBefore<C>::npos) {
                     list[o] = C(0);
-                    at = static_cast<std::size_t>(before - list);
+                    at = before;
                     list[at] = C(0);
                     n = at;
                 }

@@ -310,8 +310,20 @@ int getToken(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) 
                     sets.quotes, maxLength);
 }
 
+template <class C>
+int getTokenApart(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) noexcept {
+    if (!source) return 0;
+    const std::size_t limit = maxLength >= 1 ? static_cast<std::size_t>(maxLength) : std::size_t{INT_MAX};
+    std::uint8_t table[256];
+    const Roles<C> roles(sets.skipLeading, sets.trimTrailing, sets.ignore, sets.separators, sets.stoppers,
+                         sets.quotes, table);
+    return scan(dest, source, limit, roles);
+}
+
 template int getToken<char>(char*, const char*, const TokenSets<char>&, int) noexcept;
 template int getToken<tqWChar>(tqWChar*, const tqWChar*, const TokenSets<tqWChar>&, int) noexcept;
+template int getTokenApart<char>(char*, const char*, const TokenSets<char>&, int) noexcept;
+template int getTokenApart<tqWChar>(tqWChar*, const tqWChar*, const TokenSets<tqWChar>&, int) noexcept;
 
 }  // namespace orvane
 
