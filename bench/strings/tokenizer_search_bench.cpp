@@ -134,6 +134,28 @@ void BM_StrNoCaseW(benchmark::State& state) {
 
 BENCHMARK(BM_StrNoCaseA) SIZES;
 BENCHMARK(BM_Anchor_Strcasestr) SIZES;
+
+// Worst case for a sifting search: a run of "a" and a needle whose first and last
+// characters match at every position ("A" x 100, "b", "A" x 100), found only at the end.
+std::string periodicText(std::size_t size) {
+    const std::string tail = std::string(100, 'a') + "B" + std::string(100, 'a');
+    return std::string(size > tail.size() ? size - tail.size() : 0, 'a') + tail;
+}
+const std::string kPeriodicNeedle = std::string(100, 'A') + "b" + std::string(100, 'A');
+
+void BM_StrNoCaseA_Periodic(benchmark::State& state) {
+    const std::string hay = periodicText(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(tqString_strNoCaseA(hay.c_str(), kPeriodicNeedle.c_str()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * hay.size()));
+}
+
+void BM_Anchor_Strcasestr_Periodic(benchmark::State& state) {
+    const std::string hay = periodicText(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(strcasestr(hay.c_str(), kPeriodicNeedle.c_str()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * hay.size()));
+}
+BENCHMARK(BM_StrNoCaseA_Periodic)->Arg(4 << 10)->Arg(1 << 20)->Arg(4 << 20);
+BENCHMARK(BM_Anchor_Strcasestr_Periodic)->Arg(4 << 10)->Arg(1 << 20)->Arg(4 << 20);
 BENCHMARK(BM_StrNoCaseW)->Arg(64)->Arg(1 << 20);
 
 // Replacement of a long find text that almost matches everywhere: a run of "a" with
