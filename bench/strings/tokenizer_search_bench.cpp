@@ -159,8 +159,8 @@ BENCHMARK(BM_Anchor_Strcasestr_Periodic)->Arg(4 << 10)->Arg(1 << 20)->Arg(4 << 2
 BENCHMARK(BM_StrNoCaseW)->Arg(64)->Arg(1 << 20);
 
 // Replacement of a long find text that almost matches everywhere: a run of "a" with
-// the find text ("A" x 4095 + "B", in lower case) only at its end. The anchor is the
-// search alone, by strcasestr.
+// the find text ("A" x 4095 + "B", in lower case) only at its end. Anchors: the
+// case-sensitive form, and the search alone by strcasestr.
 std::string replaceText(std::size_t size) { return std::string(size - 4096, 'a') + std::string(4095, 'a') + "b"; }
 const std::string kLongFind = std::string(4095, 'A') + "B";
 
@@ -180,7 +180,37 @@ void BM_Anchor_StrcasestrLongFind(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(strcasestr(text.c_str(), kLongFind.c_str()));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
-BENCHMARK(BM_ReplaceNoCase)->Arg(64 << 10)->Arg(1 << 20)->Arg(4 << 20);
-BENCHMARK(BM_Anchor_StrcasestrLongFind)->Arg(64 << 10)->Arg(1 << 20)->Arg(4 << 20);
+// Anchor: the case-sensitive form on the same text, with the find text as it occurs.
+void BM_Anchor_ReplaceCaseSensitive(benchmark::State& state) {
+    const std::size_t size = static_cast<std::size_t>(state.range(0));
+    const std::string text = replaceText(size);
+    const std::string find = std::string(4095, 'a') + "b";
+    std::vector<char> dest(size + 1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tqString_replace(dest.data(), text.c_str(), find.c_str(), "x", static_cast<int>(size), 1));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_ReplaceNoCase)->Arg(8 << 10)->Arg(64 << 10)->Arg(1 << 20)->Arg(4 << 20);
+BENCHMARK(BM_Anchor_ReplaceCaseSensitive)->Arg(8 << 10)->Arg(64 << 10)->Arg(1 << 20)->Arg(4 << 20);
+BENCHMARK(BM_Anchor_StrcasestrLongFind)->Arg(8 << 10)->Arg(64 << 10)->Arg(1 << 20)->Arg(4 << 20);
+
+// Many short occurrences: every ", " of a list becomes ";", the find text given as "E, "
+// against lower-case entries ending in "e" (one pass per occurrence). The destination is
+// a stack buffer up to 64 KiB, a heap block above. Anchor: the case-sensitive form.
+template <int CaseSensitive>
+void replaceEntries(benchmark::State& state) {
+    const std::string& text = listText(static_cast<std::size_t>(state.range(0)));
+    const char* find = CaseSensitive ? "e, " : "E, ";
+    char stackDest[(64 << 10) + 1];
+    std::vector<char> heapDest(text.size() > (64 << 10) ? text.size() + 1 : 0);
+    char* dest = heapDest.empty() ? stackDest : heapDest.data();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tqString_replace(dest, text.c_str(), find, ";", static_cast<int>(text.size()), CaseSensitive));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+void BM_ReplaceNoCase_ShortFind(benchmark::State& state) { replaceEntries<0>(state); }
+void BM_Anchor_ReplaceCaseSensitive_ShortFind(benchmark::State& state) { replaceEntries<1>(state); }
+BENCHMARK(BM_ReplaceNoCase_ShortFind) SIZES;
+BENCHMARK(BM_Anchor_ReplaceCaseSensitive_ShortFind) SIZES;
 
 }  // namespace
