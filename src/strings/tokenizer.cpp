@@ -188,9 +188,12 @@ public:
     }
 
 private:
+    // Spread from a register: the enders were just written byte by byte, and a wider
+    // load of them from memory would wait for the stores to drain.
     static __m128i splat(C c) noexcept {
-        if constexpr (sizeof(C) == 1) return _mm_set1_epi8(static_cast<char>(c));
-        else return _mm_set1_epi16(static_cast<short>(c));
+        const unsigned v = code(c);
+        if constexpr (sizeof(C) == 1) return _mm_set1_epi32(static_cast<int>(v * 0x01010101u));
+        else return _mm_set1_epi32(static_cast<int>(v * 0x00010001u));
     }
     static __m128i equal(__m128i a, __m128i b) noexcept {
         if constexpr (sizeof(C) == 1) return _mm_cmpeq_epi8(a, b);
