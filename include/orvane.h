@@ -233,7 +233,8 @@ TQ_API int tqString_replaceCharsW(tqWChar* dest, const tqWChar* source, const tq
 
 /* Replaces every occurrence of `find` (one per pass, each pass searching from the
  * start) and writes the result, at most `destSize` characters plus the terminator, to
- * `dest`; a result that would not fit leaves `dest` empty. Returns 0 when something was
+ * `dest`; a result that would not fit leaves `dest` empty (terminators up to `destSize`,
+ * as tqString_copyNA writes them). Returns 0 when something was
  * replaced, 1 when `find` did not occur (`dest` then holds the copied source); 0 without
  * writing for NULL, for `find` equal to `replaceWith`, or `replaceWith` containing `find`. */
 TQ_API int tqString_replace(char* dest, const char* source, const char* find, const char* replaceWith,

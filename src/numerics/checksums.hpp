@@ -7,7 +7,7 @@
 
 namespace orvane {
 
-enum class CrcPath { Table, Pclmul, Vpclmul };
+enum class CrcPath { Table, Isal };
 enum class Sha1Path { Portable, ShaNi };
 
 // True when this CPU (and build) can run the path.

@@ -74,18 +74,29 @@ void spaceToUnderscore(C* text) noexcept {
         if (*text == C(' ')) *text = C('_');
 }
 
-// Position of the first occurrence of `find` in `text` at or after `from`.
-std::size_t findFrom(std::string_view text, std::string_view find, std::size_t from, bool caseSensitive) {
-    if (caseSensitive) return text.find(find, from);
-    for (std::size_t at = from; at + find.size() <= text.size(); ++at) {
-        std::size_t k = 0;
-        while (k < find.size() && upper(text[at + k]) == upper(find[k])) ++k;
-        if (k == find.size()) return at;
-    }
-    return std::string::npos;
+// Position of the first occurrence of `find` in `text`, or npos. memmem is a two-way
+// search: linear in the text, however much of `find` matches before a mismatch.
+std::size_t findIn(std::string_view text, std::string_view find) noexcept {
+    const void* hit = memmem(text.data(), text.size(), find.data(), find.size());
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
 }
 
-bool containsNoCase(const char* text, const char* find) { return findFrom(text, find, 0, false) != std::string::npos; }
+// The locale's upper-case mapping of bytes, looked up once per call.
+struct ByteFolding {
+    unsigned char table[256];
+    ByteFolding() noexcept {
+        for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(upper(static_cast<char>(c)));
+    }
+    std::string operator()(std::string_view text) const {
+        std::string out(text);
+        for (char& c : out) c = static_cast<char>(table[static_cast<unsigned char>(c)]);
+        return out;
+    }
+};
+
+// The empty result of a pass whose text no longer fits: written, as every pass's result,
+// by the bounded copy, which fills the destination with terminators up to its size.
+void writeEmpty(char* dest, int destSize) noexcept { tqString_copyNA(dest, "", destSize); }
 
 int replaceSubstring(char* dest, const char* source, const char* find, const char* with, int destSize,
                      int caseSensitive) {
@@ -97,16 +108,18 @@ int replaceSubstring(char* dest, const char* source, const char* find, const cha
         return true;
     }());
     if (same || std::strstr(with, find)) return 0;
-    if (!cs && containsNoCase(with, find)) {
-        const std::string text(source);
+    // The case-insensitive search looks at upper-cased copies of the text and of `find`.
+    const ByteFolding folded;
+    const std::string foldedFind = cs ? std::string() : folded(find);
+    const std::string_view needle = cs ? std::string_view(find, fn) : std::string_view(foldedFind);
+    if (!cs && findIn(folded(with), needle) != std::string_view::npos) {
         // Every pass leaves the replacement, and so another occurrence, behind: the
         // text grows until it no longer fits and then ends up empty.
-        const bool found = findFrom(text, find, 0, false) != std::string::npos;
-        if (found) {
-            dest[0] = '\0';
+        if (findIn(folded(source), needle) != std::string_view::npos) {
+            writeEmpty(dest, destSize);
             return 0;
         }
-        tqString_copyNA(dest, text.c_str(), destSize);
+        tqString_copyNA(dest, source, destSize);
         return 1;
     }
     // The text of each pass is kept as three parts: `done`, which no later occurrence
@@ -115,19 +128,22 @@ int replaceSubstring(char* dest, const char* source, const char* find, const cha
     // still rewrite; and the untouched source from `back` on.
     // Each pass then costs the length of `find` and `replaceWith`, not of the text.
     const std::string_view tail(source);
+    const std::string foldedSource = cs ? std::string() : folded(tail);
+    const std::string_view searchTail = cs ? tail : std::string_view(foldedSource);
     std::string done, front;
     std::size_t back = 0;
     bool foundAny = false, emptied = false;
     auto length = [&] { return done.size() + front.size() + (tail.size() - back); };
     try {
         for (;;) {
-            const std::string probe = front + std::string(tail.substr(back, fn - 1));
-            const std::size_t inFront = findFrom(probe, find, 0, cs);
+            std::string probe = front + std::string(tail.substr(back, fn - 1));
+            if (!cs) probe = folded(probe);
+            const std::size_t inFront = findIn(probe, needle);
             std::size_t at;  // start of the occurrence, counted from the start of `front`
             if (inFront != std::string::npos && inFront < front.size()) {
                 at = inFront;
             } else {
-                const std::size_t hit = findFrom(tail.substr(back), find, 0, cs);
+                const std::size_t hit = findIn(searchTail.substr(back), needle);
                 if (hit == std::string::npos) break;
                 at = front.size() + hit;
             }
@@ -165,7 +181,7 @@ int replaceSubstring(char* dest, const char* source, const char* find, const cha
         // Keep what the last pass left.
     }
     if (emptied) {
-        dest[0] = '\0';
+        writeEmpty(dest, destSize);
     } else {
         const std::string text = done + front + std::string(tail.substr(back));
         tqString_copyNA(dest, text.c_str(), destSize);

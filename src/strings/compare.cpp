@@ -4,12 +4,17 @@
 // copies first without the copies.
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "frame/boundary.hpp"
 #include "frame/text.hpp"
@@ -36,18 +41,96 @@ int foldedDifference(const C* a, const C* b, std::size_t count) noexcept {
 
 int clampCount(std::size_t n) noexcept { return n > INT_MAX ? INT_MAX : static_cast<int>(n); }
 
-// Upper-cased copy of the first `n` characters. Long texts go through a table of the
-// locale's byte mapping, built once per call.
-std::string foldedCopy(const char* s, std::size_t n) {
-    std::string out(s, n);
-    if (n > 256) {
-        unsigned char table[256];
-        for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(std::toupper(c));
-        for (char& c : out) c = static_cast<char>(table[static_cast<unsigned char>(c)]);
-    } else {
-        for (char& c : out) c = upper(c);
+// The locale's upper-case mapping of bytes, as toupper gives it. glibc keeps it as a
+// table for the thread's locale, which spares a search 256 calls of toupper.
+class ByteUpper {
+public:
+    ByteUpper() noexcept {
+#ifdef __GLIBC__
+        table_ = *__ctype_toupper_loc();
+#else
+        for (int c = 0; c < 256; ++c) own_[c] = std::toupper(c);
+        table_ = own_;
+#endif
     }
-    return out;
+    unsigned char operator()(unsigned char c) const noexcept { return static_cast<unsigned char>(table_[c]); }
+    // True when the mapping only raises a to z, as in the C locale and every UTF-8 locale:
+    // then a byte folds to an upper-case letter L only from L and L + 32, and to any other
+    // character only from itself.
+    bool raisesOnlyAscii() const noexcept {
+        bool same = true;
+        for (int c = 0; c < 256; ++c) same &= table_[c] == ((c >= 'a' && c <= 'z') ? c - 32 : c);
+        return same;
+    }
+
+private:
+    const std::int32_t* table_;
+#ifndef __GLIBC__
+    std::int32_t own_[256];
+#endif
+};
+
+// Search of the upper-cased copy of h[0, n) for `pin` (already upper-cased). Boyer-Moore
+// with its good-suffix shifts stays linear on periodic texts, where glibc's memmem
+// compares short needles (up to 256 characters) at every position.
+const char* searchFoldedCopy(const char* h, std::size_t n, const std::string& pin, const ByteUpper& up) {
+    std::string hay(h, n);
+    for (char& c : hay) c = static_cast<char>(up(static_cast<unsigned char>(c)));
+    const auto it = std::search(hay.begin(), hay.end(), std::boyer_moore_searcher(pin.begin(), pin.end()));
+    return it == hay.end() ? nullptr : h + (it - hay.begin());
+}
+
+// True when the upper-cased h[from, to) equals pin[from, to).
+bool foldedEqual(const unsigned char* h, const std::string& pin, std::size_t from, std::size_t to,
+                 const ByteUpper& up) noexcept {
+    for (std::size_t k = from; k < to; ++k)
+        if (up(h[k]) != static_cast<unsigned char>(pin[k])) return false;
+    return true;
+}
+
+// Case-insensitive search of h[0, n). Without copying the haystack: sixteen positions at
+// a time are sifted by the needle's first and last characters, and only the positions that
+// pass both are compared in full. Texts that make the sift pass too often (long runs of
+// the needle's own pattern) go on by the linear search of a folded copy, so the worst case
+// stays linear.
+const char* searchNoCase8(const char* haystack, std::size_t n, const char* needle) {
+    const ByteUpper up;
+    std::string pin(needle);
+    for (char& c : pin) c = static_cast<char>(up(static_cast<unsigned char>(c)));
+    const std::size_t m = pin.size();
+    if (m == 0) return haystack;
+    if (m > n) return nullptr;
+    const auto* h = reinterpret_cast<const unsigned char*>(haystack);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    if (n >= 256 && up.raisesOnlyAscii()) {
+        auto sieve = [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? 0xDF : 0xFF); };
+        const unsigned char first = static_cast<unsigned char>(pin[0]), last = static_cast<unsigned char>(pin[m - 1]);
+        const __m128i vf = _mm_set1_epi8(static_cast<char>(first)), vl = _mm_set1_epi8(static_cast<char>(last));
+        const __m128i mf = _mm_set1_epi8(sieve(first)), ml = _mm_set1_epi8(sieve(last));
+        std::size_t spent = 0;  // characters compared after the sift
+        for (; i + m + 15 <= n; i += 16) {
+            const __m128i a = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i)), mf);
+            const __m128i b = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1)), ml);
+            unsigned bits = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, vf), _mm_cmpeq_epi8(b, vl))));
+            for (; bits; bits &= bits - 1) {
+                const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(bits));
+                if (m <= 2 || foldedEqual(h + at, pin, 1, m - 1, up)) return haystack + at;
+                spent += m;
+                if (spent > 2 * i + 1024) {
+                    const char* hit = searchFoldedCopy(haystack + at, n - at, pin, up);
+                    return hit;
+                }
+            }
+        }
+    }
+#endif
+    // Short texts, the last positions, and mappings beyond a to z.
+    if (n - i > 256) return searchFoldedCopy(haystack + i, n - i, pin, up);
+    for (; i + m <= n; ++i)
+        if (up(h[i]) == static_cast<unsigned char>(pin[0]) && foldedEqual(h + i, pin, 1, m, up)) return haystack + i;
+    return nullptr;
 }
 
 // Wide texts are mostly Latin: long ones map their units below 256 through a table
@@ -68,16 +151,13 @@ template <class C>
 C* searchNoCase(const C* haystack, const C* needle, int count) {
     if (!haystack || !needle || count < 1) return nullptr;
     const std::size_t window = orvane::boundedLength(haystack, static_cast<std::size_t>(count));
-    const auto hay = foldedCopy(haystack, window);
-    const auto pin = foldedCopy(needle, length(needle));
-    if (pin.empty()) return const_cast<C*>(haystack);
-    std::size_t at;
     if constexpr (sizeof(C) == 1) {
-        // glibc's strstr is linear in the worst case and vectorised.
-        const char* hit = std::strstr(hay.c_str(), pin.c_str());
-        if (!hit) return nullptr;
-        at = static_cast<std::size_t>(hit - hay.c_str());
+        return const_cast<C*>(searchNoCase8(haystack, window, needle));
     } else {
+        const auto hay = foldedCopy(haystack, window);
+        const auto pin = foldedCopy(needle, length(needle));
+        if (pin.empty()) return const_cast<C*>(haystack);
+        std::size_t at;
         if (pin.size() <= 8) {
             at = hay.find(pin);
         } else {
@@ -86,8 +166,8 @@ C* searchNoCase(const C* haystack, const C* needle, int count) {
             at = it == hay.end() ? std::u16string::npos : static_cast<std::size_t>(it - hay.begin());
         }
         if (at == std::u16string::npos) return nullptr;
+        return const_cast<C*>(haystack) + at;
     }
-    return const_cast<C*>(haystack) + at;
 }
 
 template <class C>

@@ -2,12 +2,15 @@
 // formatted entries to fixed buffers, and shortening lists at entry boundaries.
 #include "strings/lists.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame/boundary.hpp"
@@ -26,35 +29,38 @@ constexpr std::size_t kEntryLimit = 1023;
 template <class C>
 using Text = std::basic_string<C>;
 
-// Walks the entries of a list with the tokenizer.
+// Walks the entries of a list with the tokenizer, into a buffer of its own (which can
+// hold the longest entry, the whole list).
 template <class C>
 class EntryWalk {
 public:
     EntryWalk(const C* list, const C* separators, const C* trimSet, const C* quotes)
-        : list_(list), sets_{trimSet, trimSet, nullptr, separators, nullptr, quotes}, buf_(length(list) + 1) {}
+        : list_(list), sets_{trimSet, trimSet, nullptr, separators, nullptr, quotes},
+          buf_(new C[length(list) + 1]) {}
 
-    // Next entry (cut to the entry limit), or false at the end of the list.
-    bool next(Text<C>& entry) {
-        const int consumed = getToken<C>(buf_.data(), list_ + pos_, sets_, 0);
+    // Next entry (cut to the entry limit; valid until the next call), or false at the
+    // end of the list.
+    bool next(std::basic_string_view<C>& entry) noexcept {
+        const int consumed = getTokenApart<C>(buf_.get(), list_ + pos_, sets_, 0);
         if (consumed <= 0) return false;
         pos_ += static_cast<std::size_t>(consumed);
-        entry.assign(buf_.data(), boundedLength(buf_.data(), kEntryLimit));
+        entry = std::basic_string_view<C>(buf_.get(), boundedLength(buf_.get(), kEntryLimit));
         return true;
     }
 
 private:
     const C* list_;
     TokenSets<C> sets_;
-    std::vector<C> buf_;
+    std::unique_ptr<C[]> buf_;
     std::size_t pos_ = 0;
 };
 
 template <class C>
-bool sameText(const Text<C>& a, const C* b, bool ignoreCase) {
-    const std::size_t n = length(b);
-    if (a.size() != n) return false;
-    for (std::size_t k = 0; k < n; ++k)
-        if (ignoreCase ? upper(a[k]) != upper(b[k]) : a[k] != b[k]) return false;
+bool sameText(std::basic_string_view<C> a, std::basic_string_view<C> b, bool ignoreCase) noexcept {
+    if (a.size() != b.size()) return false;
+    if (!ignoreCase) return a == b;
+    for (std::size_t k = 0; k < a.size(); ++k)
+        if (upper(a[k]) != upper(b[k])) return false;
     return true;
 }
 
@@ -84,32 +90,60 @@ C* entryAt(const C* list, const C* separators, const C* quotes, int index) noexc
 bool isMember(const char* list, const char* item, const char* separators, const char* trimSet, const char* quotes,
               bool ignoreCase) {
     if (!list || !item || !separators) return false;
+    const std::string_view wanted(item);
     EntryWalk<char> walk(list, separators, trimSet, quotes);
-    std::string entry;
+    std::string_view entry;
     while (walk.next(entry))
-        if (sameText(entry, item, ignoreCase)) return true;
+        if (sameText(entry, wanted, ignoreCase)) return true;
     return false;
+}
+
+// The distinct non-empty entries of a list (upper-cased when case is ignored), sorted:
+// two lists hold the same entries in any order exactly when these agree.
+std::vector<std::string_view> distinctEntries(const char* list, const char* separators, const char* trimSet,
+                                              bool ignoreCase, std::string& store) {
+    std::vector<std::size_t> ends;
+    EntryWalk<char> walk(list, separators, trimSet, nullptr);
+    std::string_view entry;
+    while (walk.next(entry)) {
+        if (entry.empty()) continue;
+        const std::size_t at = store.size();
+        store.append(entry);
+        if (ignoreCase)
+            for (std::size_t k = at; k < store.size(); ++k) store[k] = upper(store[k]);
+        ends.push_back(store.size());
+    }
+    std::vector<std::string_view> out;
+    out.reserve(ends.size());
+    std::size_t from = 0;
+    for (std::size_t end : ends) {
+        out.emplace_back(store.data() + from, end - from);
+        from = end;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
 }
 
 bool listsSame(const char* a, const char* b, const char* separators, const char* trimSet, bool ignoreCase,
                bool anyOrder) {
     if (!a || !b) return false;
+    if (anyOrder) {
+        // Every non-empty entry of each list a member of the other, as the membership
+        // test compares them: the same sets of entries. Sorting them once keeps long
+        // lists at n log n where a membership walk per entry would be quadratic.
+        std::string storeA, storeB;
+        const auto ea = distinctEntries(a, separators, trimSet, ignoreCase, storeA);
+        if (ea.empty()) return false;
+        return ea == distinctEntries(b, separators, trimSet, ignoreCase, storeB);
+    }
     EntryWalk<char> walkA(a, separators, trimSet, nullptr), walkB(b, separators, trimSet, nullptr);
-    std::string ea, eb;
+    std::string_view ea, eb;
     bool anyEqual = false;
     while (walkA.next(ea)) {
         if (ea.empty()) continue;
-        if (anyOrder) {
-            if (!isMember(b, ea.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
-        } else if (!walkB.next(eb) || !sameText(eb, ea.c_str(), ignoreCase)) {
-            return false;
-        }
+        if (!walkB.next(eb) || !sameText(eb, ea, ignoreCase)) return false;
         anyEqual = true;
-    }
-    if (anyOrder) {
-        EntryWalk<char> again(b, separators, trimSet, nullptr);
-        while (again.next(eb))
-            if (!eb.empty() && !isMember(a, eb.c_str(), separators, trimSet, nullptr, ignoreCase)) return false;
     }
     return anyEqual;
 }
@@ -121,11 +155,63 @@ void appendAscii(std::u16string& out, const char* s) {
     for (; *s; ++s) out += static_cast<char16_t>(static_cast<unsigned char>(*s));
 }
 
-void appendPadded(std::u16string& out, const std::u16string& piece, int width, bool left) {
-    const int pad = width > static_cast<int>(piece.size()) ? width - static_cast<int>(piece.size()) : 0;
-    if (!left) out.append(static_cast<std::size_t>(pad), u' ');
-    out += piece;
-    if (left) out.append(static_cast<std::size_t>(pad), u' ');
+// Room left in the entry, plus one character so that the final cut decides.
+std::size_t room(const std::u16string& out) noexcept {
+    return out.size() <= kEntryLimit ? kEntryLimit + 1 - out.size() : 0;
+}
+
+// A piece of `trueLength` characters (only the first of them stored in `piece`) padded
+// to `width`. The padding is written only as far as the entry can show it.
+void appendPadded(std::u16string& out, const std::u16string& piece, std::size_t trueLength, int width,
+                  bool left) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::size_t pad = w > trueLength ? w - trueLength : 0;
+    if (!left) out.append(std::min(pad, room(out)), u' ');
+    out.append(piece, 0, std::min(piece.size(), room(out)));
+    if (left) out.append(std::min(pad, room(out)), u' ');
+}
+
+// Widths and precisions are read as far as printf takes them (INT_MAX) and no further.
+int readField(const tqWChar*& f) noexcept {
+    long long v = 0;
+    for (; *f >= u'0' && *f <= u'9'; ++f) v = std::min<long long>(v * 10 + (*f - u'0'), INT_MAX);
+    return static_cast<int>(v);
+}
+
+// A precision beyond this adds only zeros to any conversion (the longest exact decimal
+// expansion of a long double has 16445 digits), or nothing for %g.
+constexpr int kPrecisionCap = 16500;
+
+// One conversion through snprintf. What the entry can show of a conversion with a width
+// or precision too large to print is printed from smaller ones: the precision lowered to
+// kPrecisionCap and the width lowered so that the padding still fills what the entry
+// shows. `print` formats with the directive it is given.
+template <class Print>
+void appendNumber(std::u16string& out, const std::string& flags, int width, int precision, const std::string& conv,
+                  Print print) {
+    char num[kEntryLimit + 2];
+    auto directive = [&](int w, int p) {
+        std::string d = "%" + flags;
+        if (w > 0) d += std::to_string(w);
+        if (p >= 0) d += "." + std::to_string(p);
+        return d + conv;
+    };
+    if (width <= static_cast<int>(kEntryLimit) + 1 && precision <= kPrecisionCap) {
+        if (print(directive(width, precision).c_str(), num, sizeof num) < 0) num[0] = '\0';
+        appendAscii(out, num);
+        return;
+    }
+    const int p = std::min(precision, kPrecisionCap);
+    const bool keepsZeros = !(conv.back() == 'g' || conv.back() == 'G') || flags.find('#') != std::string::npos;
+    const long long dropped = keepsZeros ? static_cast<long long>(precision) - p : 0;
+    const int shown = print(directive(0, p).c_str(), num, sizeof num);
+    if (shown < 0) {
+        num[0] = '\0';
+    } else if (width > shown + dropped) {
+        const long long pad = std::min<long long>(width - shown - dropped, kEntryLimit + 1);
+        if (print(directive(shown + static_cast<int>(pad), p).c_str(), num, sizeof num) < 0) num[0] = '\0';
+    }
+    appendAscii(out, num);
 }
 
 // printf for a 16-bit format. "%s" and "%c" take 16-bit text and characters ("%ls",
@@ -142,99 +228,121 @@ std::u16string formatWide(const tqWChar* format, va_list args) {
             out += u'%';
             continue;
         }
-        std::string directive = "%";
+        std::string flags;
         bool left = false;
         while (*f && std::strchr("-+ #0", static_cast<int>(*f < 128 ? *f : 1))) {
             if (*f == u'-') left = true;
-            directive += static_cast<char>(*f++);
+            flags += static_cast<char>(*f++);
         }
         int width = 0;
         if (*f == u'*') {
-            width = va_arg(args, int);
-            if (width < 0) {
+            const int v = va_arg(args, int);
+            if (v < 0) {
+                // A negative width is a "-" flag and its magnitude (INT_MIN's taken as INT_MAX).
                 left = true;
-                width = -width;
-                directive += '-';
+                flags += '-';
+                width = v == INT_MIN ? INT_MAX : -v;
+            } else {
+                width = v;
             }
-            directive += std::to_string(width);
             ++f;
         } else {
-            while (*f >= u'0' && *f <= u'9') {
-                width = width * 10 + (*f - u'0');
-                directive += static_cast<char>(*f++);
-            }
+            width = readField(f);
         }
         int precision = -1;
         if (*f == u'.') {
-            directive += '.';
             ++f;
-            precision = 0;
             if (*f == u'*') {
-                precision = va_arg(args, int);
-                directive += std::to_string(precision < 0 ? 0 : precision);
+                precision = va_arg(args, int);  // negative: as if none were given
+                if (precision < 0) precision = -1;
                 ++f;
             } else {
-                while (*f >= u'0' && *f <= u'9') {
-                    precision = precision * 10 + (*f - u'0');
-                    directive += static_cast<char>(*f++);
-                }
+                precision = readField(f);
             }
         }
         std::string len;
         while (*f == u'h' || *f == u'l' || *f == u'L' || *f == u'z' || *f == u'j' || *f == u't' || *f == u'w')
             len += static_cast<char>(*f++);
         const tqWChar conv = *f;
-        char num[512];
-        num[0] = '\0';
         switch (conv) {
             case u'd': case u'i': case u'u': case u'o': case u'x': case u'X': {
-                const std::string s = directive + (len == "w" ? "" : len) + static_cast<char>(conv);
+                const std::string c = (len == "w" ? "" : len) + static_cast<char>(conv);
                 const bool isSigned = conv == u'd' || conv == u'i';
                 if (len == "ll") {
-                    if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long long));
-                    else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, unsigned long long));
+                    if (isSigned) {
+                        const long long v = va_arg(args, long long);
+                        appendNumber(out, flags, width, precision, c,
+                                     [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
+                    } else {
+                        const unsigned long long v = va_arg(args, unsigned long long);
+                        appendNumber(out, flags, width, precision, c,
+                                     [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
+                    }
                 } else if (len == "l" || len == "z" || len == "j" || len == "t") {
-                    if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long));
-                    else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, unsigned long));
+                    if (isSigned) {
+                        const long v = va_arg(args, long);
+                        appendNumber(out, flags, width, precision, c,
+                                     [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
+                    } else {
+                        const unsigned long v = va_arg(args, unsigned long);
+                        appendNumber(out, flags, width, precision, c,
+                                     [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
+                    }
+                } else if (isSigned) {
+                    const int v = va_arg(args, int);
+                    appendNumber(out, flags, width, precision, c,
+                                 [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
                 } else {
-                    if (isSigned) std::snprintf(num, sizeof num, s.c_str(), va_arg(args, int));
-                    else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, unsigned));
+                    const unsigned v = va_arg(args, unsigned);
+                    appendNumber(out, flags, width, precision, c,
+                                 [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
                 }
-                appendAscii(out, num);
                 break;
             }
             case u'e': case u'E': case u'f': case u'F': case u'g': case u'G': case u'a': case u'A': {
-                const std::string s = directive + (len == "L" ? "L" : "") + static_cast<char>(conv);
-                if (len == "L") std::snprintf(num, sizeof num, s.c_str(), va_arg(args, long double));
-                else std::snprintf(num, sizeof num, s.c_str(), va_arg(args, double));
-                appendAscii(out, num);
+                const std::string c = (len == "L" ? "L" : "") + std::string(1, static_cast<char>(conv));
+                if (len == "L") {
+                    const long double v = va_arg(args, long double);
+                    appendNumber(out, flags, width, precision, c,
+                                 [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
+                } else {
+                    const double v = va_arg(args, double);
+                    appendNumber(out, flags, width, precision, c,
+                                 [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
+                }
                 break;
             }
-            case u'p':
-                std::snprintf(num, sizeof num, (directive + "p").c_str(), va_arg(args, void*));
-                appendAscii(out, num);
+            case u'p': {
+                void* v = va_arg(args, void*);
+                appendNumber(out, flags, width, precision, "p",
+                             [&](const char* d, char* b, std::size_t n) { return std::snprintf(b, n, d, v); });
                 break;
+            }
             case u'c': case u'C': {
                 const int v = va_arg(args, int);
                 const bool narrow = conv == u'C' || len == "h";
                 const char16_t c = narrow ? static_cast<char16_t>(static_cast<unsigned char>(v)) : static_cast<char16_t>(v);
-                appendPadded(out, std::u16string(1, c), width, left);
+                appendPadded(out, std::u16string(1, c), 1, width, left);
                 break;
             }
             case u's': case u'S': {
+                // Only what the entry can show is kept; the length is counted on for the padding.
                 const bool narrow = conv == u'S' || len == "h";
+                const std::size_t most = precision < 0 ? SIZE_MAX : static_cast<std::size_t>(precision);
                 std::u16string piece;
+                std::size_t n = 0;
                 if (narrow) {
                     const char* s = va_arg(args, const char*);
                     if (!s) s = "(null)";
-                    for (; *s && (precision < 0 || static_cast<int>(piece.size()) < precision); ++s)
-                        piece += static_cast<char16_t>(static_cast<unsigned char>(*s));
+                    for (; n < most && s[n]; ++n)
+                        if (n <= kEntryLimit) piece += static_cast<char16_t>(static_cast<unsigned char>(s[n]));
                 } else {
                     const tqWChar* s = va_arg(args, const tqWChar*);
                     if (!s) s = u"(null)";
-                    for (; *s && (precision < 0 || static_cast<int>(piece.size()) < precision); ++s) piece += *s;
+                    for (; n < most && s[n]; ++n)
+                        if (n <= kEntryLimit) piece += s[n];
                 }
-                appendPadded(out, piece, width, left);
+                appendPadded(out, piece, n, width, left);
                 break;
             }
             case u'n':
@@ -297,6 +405,32 @@ const C* lastOf(const C* s, std::size_t n, C c) noexcept {
     return nullptr;
 }
 
+// Last occurrence of a character before a position that only moves down. The answer is
+// kept while the position stays above it, so a shortening that asks again and again
+// reads each character of the list once at most.
+template <class C>
+class LastBefore {
+public:
+    LastBefore(const C* s, C c) noexcept : s_(s), c_(c) {}
+    // Position of the last c in [0, n), or npos; n never grows between calls. Known:
+    // no c lies in (found_, from_).
+    std::size_t find(std::size_t n) noexcept {
+        if (known_ && n <= from_ && (found_ == npos || found_ < n)) return found_;
+        const C* hit = lastOf(s_, n, c_);
+        found_ = hit ? static_cast<std::size_t>(hit - s_) : npos;
+        from_ = n;
+        known_ = true;
+        return found_;
+    }
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    const C* s_;
+    C c_;
+    std::size_t found_ = npos, from_ = 0;
+    bool known_ = false;
+};
+
 template <class C>
 void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLength, const C* groupChars) noexcept {
     if (!list || maxLength < 4) return;
@@ -306,6 +440,10 @@ void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLengt
     const std::size_t target =
         markerLength < static_cast<std::size_t>(maxLength) ? static_cast<std::size_t>(maxLength) - markerLength : 0;
     const CharSet<C> group(groupChars);
+    // The searches for the group's opening character and for the separator before it
+    // are remembered: with unclosed groups they would otherwise rescan the list's start
+    // for every entry cut.
+    LastBefore<C> opening(list, group.empty() ? C(0) : groupChars[0]), separatorBefore(list, separatorChar);
     std::size_t cut = target;
     while (n > target) {
         const C* sep = lastOf(list, n, separatorChar);
@@ -322,11 +460,12 @@ void truncateBySeparator(C* list, const C* marker, C separatorChar, int maxLengt
         n = at;
         if (grouped % 2 == 1) {
             // The separator stands inside an open group: drop the whole entry that holds it.
-            if (const C* open = lastOf(list, n, groupChars[0])) {
-                std::size_t o = static_cast<std::size_t>(open - list);
-                if (const C* before = lastOf(list, o, separatorChar)) {
+            const std::size_t o = opening.find(n);
+            if (o != LastBefore<C>::npos) {
+                const std::size_t before = separatorBefore.find(o);
+                if (before != LastBefore<C>::npos) {
                     list[o] = C(0);
-                    at = static_cast<std::size_t>(before - list);
+                    at = before;
                     list[at] = C(0);
                     n = at;
                 }

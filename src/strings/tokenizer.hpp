@@ -21,7 +21,14 @@ struct TokenSets {
 template <class C>
 int getToken(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) noexcept;
 
+// As getToken, for a destination that the caller knows to share no memory with the
+// source (a buffer of its own): the call skips the look at how far the token reaches.
+template <class C>
+int getTokenApart(C* dest, const C* source, const TokenSets<C>& sets, int maxLength) noexcept;
+
 extern template int getToken<char>(char*, const char*, const TokenSets<char>&, int) noexcept;
 extern template int getToken<tqWChar>(tqWChar*, const tqWChar*, const TokenSets<tqWChar>&, int) noexcept;
+extern template int getTokenApart<char>(char*, const char*, const TokenSets<char>&, int) noexcept;
+extern template int getTokenApart<tqWChar>(tqWChar*, const tqWChar*, const TokenSets<tqWChar>&, int) noexcept;
 
 }  // namespace orvane

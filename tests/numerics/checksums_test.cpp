@@ -25,7 +25,7 @@ unsigned referenceCrc(unsigned previous, const unsigned char* p, std::size_t n) 
 
 std::vector<CrcPath> crcPaths() {
     std::vector<CrcPath> paths;
-    for (CrcPath p : {CrcPath::Table, CrcPath::Pclmul, CrcPath::Vpclmul})
+    for (CrcPath p : {CrcPath::Table, CrcPath::Isal})
         if (orvane::crcPathAvailable(p)) paths.push_back(p);
     return paths;
 }

@@ -94,6 +94,20 @@ TEST(Edits, ReplaceSubstringPassesAndRefusals) {
     EXPECT_EQ(tqString_replace(nullptr, "a", "a", "b", 8, 1), 0);
 }
 
+// A text that no longer fits is written as the empty string by the bounded copy: the
+// destination holds terminators up to its size, and nothing beyond.
+TEST(Edits, ReplaceThatNoLongerFitsClearsUpToTheSize) {
+    for (const int cs : {1, 0}) {
+        char d[16];
+        std::memset(d, 'Z', sizeof d);
+        EXPECT_EQ(tqString_replace(d, "one two one", cs ? "one" : "ONE", "1", 5, cs), 0);
+        EXPECT_EQ(std::string(d, 6), std::string(5, '\0') + "Z") << cs;
+        std::memset(d, 'Z', sizeof d);
+        EXPECT_EQ(tqString_replace(d, "a-a", "a", "xA", 7, 0), 0);  // grows until it no longer fits
+        EXPECT_EQ(std::string(d, 8), std::string(7, '\0') + "Z");
+    }
+}
+
 // The passes written out directly: replace the first occurrence, search again from the start.
 TEST(Edits, ReplaceAgreesWithPassByPass) {
     std::mt19937 rng(3);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <clocale>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "orvane.h"
@@ -48,6 +51,39 @@ TEST(CompareNoCase, PrefixAndSuffix) {
     EXPECT_EQ(tqString_cmpSuffixNoCaseN("report.DOC", "x.doc", 3), 0);
     EXPECT_EQ(tqString_cmpSuffixNoCaseN("DOC", "c", 3), 1);  // whole tails compared
     EXPECT_EQ(tqString_cmpSuffixNoCaseN("abc", nullptr, 3), -1);
+}
+
+// The 8-bit search against folding whole copies: long texts are sifted sixteen positions
+// at a time, periodic ones fall back to a linear search, counts cut the text short.
+TEST(SearchNoCase, AgreesWithSearchingFoldedCopies) {
+    std::mt19937 rng(5);
+    auto fold = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const char* alphabet = round % 3 == 0 ? "aA" : round % 3 == 1 ? "abAB-[{" : "abcxyzABCXYZ@`\xe1\xc1";
+        const std::size_t letters = std::strlen(alphabet);
+        auto pick = [&](std::size_t n) {
+            std::string s;
+            for (std::size_t k = 0; k < n; ++k) s += alphabet[rng() % letters];
+            return s;
+        };
+        const std::string hay = pick(rng() % 2 ? rng() % 40 : 200 + rng() % 3000);
+        std::string needle = pick(1 + rng() % (round % 5 == 0 ? 300 : 12));
+        if (round % 4 == 0 && hay.size() > needle.size()) needle = hay.substr(rng() % (hay.size() - needle.size()), needle.size());
+        const int count = round % 7 == 0 ? static_cast<int>(rng() % (hay.size() + 2)) : static_cast<int>(hay.size());
+        const std::string window = fold(hay.substr(0, static_cast<std::size_t>(count)));
+        const std::size_t at = count < 1 ? std::string::npos : window.find(fold(needle));
+        const char* want = at == std::string::npos ? nullptr : hay.c_str() + at;
+        ASSERT_EQ(tqString_strNoCaseNA(hay.c_str(), needle.c_str(), count), want) << hay << " / " << needle << " " << count;
+    }
+    // A needle whose first and last characters match everywhere.
+    const std::string runs(1 << 16, 'a');
+    const std::string needle = std::string(100, 'A') + "b" + std::string(100, 'A');
+    EXPECT_EQ(tqString_strNoCaseA(runs.c_str(), needle.c_str()), nullptr);
+    const std::string found = runs + "B" + runs;
+    EXPECT_EQ(tqString_strNoCaseA(found.c_str(), needle.c_str()), found.c_str() + (1 << 16) - 100);
 }
 
 TEST(SearchNoCase, PointsIntoTheCallersText) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "orvane.h"
@@ -63,6 +64,44 @@ TEST(Lists, AppendFormatsEntries) {
     tqStringFixed_listAppendExtW(w, u"/", 0, u"%S", "8bit");
     EXPECT_EQ(std::u16string(w), u"Width=12, n|  2.2|q  |ff%/8bit");
     tqStringFixed_listAppendA(nullptr, "%d", 1);
+}
+
+// The wide formatter shows what the 8-bit one shows, up to the 1023-character entry, also
+// for widths and precisions far beyond it (which it must not build in full).
+TEST(Lists, WideAppendAgreesWithEightBitForLargeWidthsAndPrecisions) {
+    auto narrow = [](const char* format, auto... args) {
+        std::string list(2048, '\0');
+        tqStringFixed_listAppendExtA(list.data(), nullptr, 0, format, args...);
+        return std::string(list.c_str());
+    };
+    auto wide = [](const tqWChar* format, auto... args) {
+        std::u16string list(2048, u'\0');
+        tqStringFixed_listAppendExtW(list.data(), nullptr, 0, format, args...);
+        return std::string(list.begin(), list.begin() + static_cast<long>(std::char_traits<char16_t>::length(list.c_str())));
+    };
+    EXPECT_EQ(wide(u"%600d", 7), std::string(599, ' ') + "7");
+    const std::string text(3000, 'q');
+    for (const int width : {0, 5, 1023, 1024, 1025, 3000, 20005, 40000})
+        for (const int precision : {-1, 0, 3, 1022, 1024, 1100, 16499, 16501, 20000, 40000}) {
+            SCOPED_TRACE(std::to_string(width) + "." + std::to_string(precision));
+            ASSERT_EQ(wide(u"%*.*d", width, precision, -7), narrow("%*.*d", width, precision, -7));
+            ASSERT_EQ(wide(u"%-*.*x", width, precision, 255u), narrow("%-*.*x", width, precision, 255u));
+            ASSERT_EQ(wide(u"%0*.*lld", width, precision, -1234567890123LL), narrow("%0*.*lld", width, precision, -1234567890123LL));
+            ASSERT_EQ(wide(u"%*.*f|", width, precision, 2.5), narrow("%*.*f|", width, precision, 2.5));
+            ASSERT_EQ(wide(u"%0*.*e", width, precision, -1e-300), narrow("%0*.*e", width, precision, -1e-300));
+            ASSERT_EQ(wide(u"%*.*g|", width, precision, 0.1), narrow("%*.*g|", width, precision, 0.1));
+            ASSERT_EQ(wide(u"%#*.*G|", width, precision, 0.1), narrow("%#*.*G|", width, precision, 0.1));
+            ASSERT_EQ(wide(u"%*.*Lf|", width, precision, 1e-4000L), narrow("%*.*Lf|", width, precision, 1e-4000L));
+            ASSERT_EQ(wide(u"%*.*hs|", width, precision, text.c_str()), narrow("%*.*s|", width, precision, text.c_str()));
+            ASSERT_EQ(wide(u"%-*.*hs|", width, precision, "ab"), narrow("%-*.*s|", width, precision, "ab"));
+        }
+    // Fields beyond what printf takes count as INT_MAX; a "*" width of INT_MIN as a left-
+    // justified INT_MAX; a negative "*" precision as none.
+    EXPECT_EQ(wide(u"%55555555555d", 7), std::string(1023, ' '));
+    EXPECT_EQ(wide(u"%.55555555555d", 7), std::string(1023, '0'));
+    EXPECT_EQ(wide(u"%*d", INT_MIN, 7), "7" + std::string(1022, ' '));
+    EXPECT_EQ(wide(u"%*s", INT_MAX, u"x"), std::string(1023, ' '));
+    EXPECT_EQ(wide(u"%.*d", -1, 0), narrow("%.*d", -1, 0));
 }
 
 TEST(Lists, TruncateAtEntryBoundaries) {

@@ -1,0 +1,110 @@
+// The tokenizer against a plain transcription of its rules (copy the window, walk it
+// character by character), on generated texts and sets, with the destination NULL,
+// apart, in place and overlapping the text a little above it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "orvane.h"
+
+namespace {
+
+struct Sets {
+    std::string skip, trim, ignore, seps, stops, quotes;
+};
+
+bool in(const std::string& set, char c) { return set.find(c) != std::string::npos; }
+
+// Expected token and consumed count.
+std::pair<std::string, int> reference(const std::string& text, const Sets& s, int maxLength) {
+    const std::string w = maxLength >= 1 ? text.substr(0, std::min<std::size_t>(maxLength, text.size())) : text;
+    std::size_t p = 0;
+    while (p < w.size() && in(s.skip, w[p])) ++p;
+    bool quoted = false;
+    std::string token;
+    while (p < w.size()) {
+        const char c = w[p];
+        if (in(s.quotes, c)) {
+            quoted = !quoted;
+            ++p;
+        } else if (!quoted && in(s.seps, c)) {
+            ++p;
+            break;
+        } else if (!quoted && in(s.stops, c)) {
+            break;
+        } else if (!quoted && in(s.ignore, c)) {
+            ++p;
+        } else {
+            token += c;
+            ++p;
+        }
+    }
+    while (!token.empty() && in(s.trim, token.back())) token.pop_back();
+    return {token, static_cast<int>(p)};
+}
+
+const char* opt(const std::string& s, bool null) { return null ? nullptr : s.c_str(); }
+
+}  // namespace
+
+TEST(TokenizerDifferential, MatchesTheRulesWhereverTheDestinationLies) {
+    std::mt19937 rng(2024);
+    const std::string alphabet = "ab ,;'\"-xyz.";  // letters, blanks and set characters
+    auto pick = [&](std::size_t n) {
+        std::string s;
+        for (std::size_t k = rng() % (n + 1); k > 0; --k) s += alphabet[rng() % alphabet.size()];
+        return s;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string text = pick(round % 7 == 0 ? 200 : 40);
+        // Sometimes more than four ending characters, or long sets (the table path).
+        const bool noQuotes = round % 2 == 0, noStops = noQuotes && round % 6 == 0;
+        const Sets s{pick(round % 5 == 0 ? 14 : 2), pick(2), pick(round % 3 == 0 ? 6 : 1), pick(3),
+                     noStops ? "" : pick(1), pick(round % 4 == 0 ? 2 : 0)};
+        const int maxLength = round % 3 == 0 ? static_cast<int>(rng() % 50) : 0;
+        const auto [token, used] = reference(text, noQuotes ? Sets{s.skip, s.trim, s.ignore, s.seps, s.stops, ""} : s,
+                                             maxLength);
+        auto call = [&](char* dest, const char* src) {
+            return noQuotes ? tqString_getTokenSizedA(dest, src, s.skip.c_str(), s.trim.c_str(), s.ignore.c_str(),
+                                                      s.seps.c_str(), opt(s.stops, noStops), maxLength)
+                            : tqString_getTokenSizedExtA(dest, src, s.skip.c_str(), s.trim.c_str(), s.ignore.c_str(),
+                                                         s.seps.c_str(), s.stops.c_str(), s.quotes.c_str(), maxLength);
+        };
+        const std::string where = "text [" + text + "] skip [" + s.skip + "] trim [" + s.trim + "] ignore [" +
+                                  s.ignore + "] seps [" + s.seps + "] stops [" + s.stops + "] quotes [" + s.quotes +
+                                  "] max " + std::to_string(maxLength);
+        ASSERT_EQ(call(nullptr, text.c_str()), used) << where;
+        std::vector<char> apart(text.size() + 1, 'Q');
+        ASSERT_EQ(call(apart.data(), text.c_str()), used) << where;
+        ASSERT_EQ(std::string(apart.data()), token) << where;
+        // In place, and with the destination 1 to 20 characters above the text.
+        const std::size_t shift = round % 21;
+        std::vector<char> block(shift + text.size() + 1 + 32, 'Q');
+        std::copy(text.begin(), text.end(), block.begin());
+        block[text.size()] = '\0';
+        ASSERT_EQ(call(block.data() + shift, block.data()), used) << where << " shift " << shift;
+        ASSERT_EQ(std::string(block.data() + shift), token) << where << " shift " << shift;
+    }
+}
+
+TEST(TokenizerDifferential, WideFormAgreesWithTheNarrowOne) {
+    std::mt19937 rng(7);
+    const std::u16string alphabet = u"ab ,;'\u2028\u00e9";
+    for (int round = 0; round < 5000; ++round) {
+        std::u16string text;
+        for (int k = static_cast<int>(rng() % 30); k > 0; --k) text += alphabet[rng() % alphabet.size()];
+        std::string narrow;
+        for (char16_t c : text) narrow += c == u'\u2028' ? '~' : c == u'\u00e9' ? '#' : static_cast<char>(c);
+        std::vector<tqWChar> wd(text.size() + 1);
+        std::vector<char> nd(text.size() + 1);
+        const int w = tqString_getTokenExtW(wd.data(), text.c_str(), u" ", u" ", u"\u00e9", u",\u2028", u";", u"'");
+        const int n = tqString_getTokenExtA(nd.data(), narrow.c_str(), " ", " ", "#", ",~", ";", "'");
+        ASSERT_EQ(w, n);
+        std::string back;
+        for (const tqWChar* p = wd.data(); *p; ++p) back += *p == u'\u2028' ? '~' : *p == u'\u00e9' ? '#' : static_cast<char>(*p);
+        ASSERT_EQ(back, std::string(nd.data()));
+    }
+}
