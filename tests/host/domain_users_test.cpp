@@ -15,7 +15,8 @@ protected:
         tmp.put("passwd", "root:x:0:0:root:/root:/bin/bash\ncarol:x:60000:60000:Carol:/home/carol:/bin/sh\n"
                           "svc:x:999:999:Service:/:/usr/sbin/nologin\n"
                           "alice:x:1000:1000:Alice Smith,Room 1,555:/home/alice:/bin/bash\n"
-                          "nobody:x:65534:65534:nobody:/nonexistent:/usr/sbin/nologin\nbob:x:1001:1001::/home/bob:/bin/sh\n");
+                          "nobody:x:65534:65534:nobody:/nonexistent:/usr/sbin/nologin\n"
+                          "bob:x:1001:1001::/home/bob:/bin/sh\n");
         tmp.put("login.defs", "# UID_MIN 5\nUID_MIN 0\nUID_MAX\t0x3E7\n");
         source.passwdFile = passwd.c_str();
         source.loginDefs = "/nonexistent/login.defs";  // defaults 1000..60000
@@ -26,11 +27,12 @@ protected:
         char** names = reinterpret_cast<char**>(1);
         char** fulls = full ? reinterpret_cast<char**>(1) : nullptr;
         int count = 5;
-        Lines out{"status " + std::to_string(domain::getAllUsers(source, server, &names, full ? &fulls : nullptr, &count))};
-        for (int i = 0; i < count && names; ++i)
+        const int status = domain::getAllUsers(source, server, &names, full ? &fulls : nullptr, &count);
+        Lines out{"status " + std::to_string(status)};
+        for (int i = 0; status == 0 && i < count; ++i)
             out.push_back(names[i] + (full ? std::string(":") + (fulls[i] ? fulls[i] : "(NULL)") : ""));
         if (count == 0 && !names && !fulls) out.push_back("NULL");
-        if (count > 0) domain::freeAllUsers(names, fulls, count);
+        if (status == 0 && count > 0) domain::freeAllUsers(names, fulls, count);
         return out;
     }
     hosttest::TempDir tmp;

@@ -26,11 +26,13 @@ TEST(ParentDir, DrivesSharesRootsAndBothSeparators) {
         {"C:\\", 1, "C:\\"}, {"/", 1, "/"}, {"file.txt", 1, ""}, {"a/b", 1, "a/"}, {"/usr/lib", 1, "/usr/"},
         {"\\\\server\\share", 1, "\\\\server\\share"}, {"//server/share/x", 0, "//server/share"},
         {"\\\\server\\share\\a.txt", 1, "\\\\server\\share\\"}, {"C:/a\\b/c", 0, "C:/a\\b"},
+        {"C:/a/b", 1, "C:/a\\"},  // a drive asks for a backslash
         {std::string(300, 'a') + "\\b", 0, ""}, {longest + "\\f", 0, longest},  // 300 would not fit in 260
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(outcome([&](char* out) { return oxWinAPI_getParentDir(out, c.path.c_str(), c.add); }), "0 " + c.parent)
-            << c.path;
+    for (const auto& c : cases) {
+        const auto parent = [&](char* out) { return oxWinAPI_getParentDir(out, c.path.c_str(), c.add); };
+        EXPECT_EQ(outcome(parent), "0 " + c.parent) << c.path;
+    }
     char same[TQ_PATH_CHARS] = "C:\\dir\\file.txt";  // in place
     oxWinAPI_getParentDir(same, same, 0);
     EXPECT_STREQ(same, "C:\\dir");

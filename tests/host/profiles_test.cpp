@@ -19,7 +19,8 @@ std::string get(const std::string& file, const char* section, const char* key, c
 // the bytes up to the closing NULs.
 std::string list(const std::string& file, const char* section, unsigned size = 256) {
     std::vector<char> buf(size, '#');
-    const int n = oxProfile_getProfileString(section, section ? nullptr : "ignored", "-", buf.data(), size, file.c_str());
+    const char* key = section ? nullptr : "ignored";
+    const int n = oxProfile_getProfileString(section, key, "-", buf.data(), size, file.c_str());
     return std::to_string(n) + ":" + std::string(buf.data(), std::min<std::size_t>(n + 2u, size));
 }
 
@@ -38,7 +39,8 @@ TEST(ProfileRead, ValuesDefaultsAndFileShapes) {
     const char* const cases[][3] = {
         {"main", "NAME", "Plot One"}, {"Main", "quoted", "  padded  "}, {"Main", "single", "x"},
         {"Main", "flag", "-"}, {"Main", "late", "-"},  // a key without '=' has no value; only the first [Main] counts
-        {"Main", "; a comment", "-"}, {"", "orphan", "-"}, {"bytes", "latin", "caf\xe9\xff"}, {"bytes", "last", "no line end"},
+        {"Main", "; a comment", "-"}, {"", "orphan", "-"},
+        {"bytes", "latin", "caf\xe9\xff"}, {"bytes", "last", "no line end"},
     };
     for (const auto& c : cases) EXPECT_EQ(get(file, c[0], c[1]), c[2]);
     EXPECT_EQ(get(file, "Main", "none", "fallback  \t"), "fallback");

@@ -82,7 +82,8 @@ TEST(StreamFiles, NullArgumentsDoNothing) {
                                   oxWinAPI_fclose(nullptr), oxWinAPI_fclose(&none)}),
                 Each(0));
     EXPECT_EQ(s, reinterpret_cast<oxStream*>(0x1));
-    EXPECT_THAT((std::vector<char*>{oxWinAPI_fgets(buf, 8, nullptr), oxWinAPI_readString(buf, 8, nullptr, 1)}), Each(buf));
+    EXPECT_EQ(oxWinAPI_fgets(buf, 8, nullptr), buf);
+    EXPECT_EQ(oxWinAPI_readString(buf, 8, nullptr, 1), buf);
     EXPECT_STREQ(buf, "keep");
 
     Stream r(path, "r");
@@ -107,12 +108,14 @@ TEST(StreamFiles, ModeStrings) {
         {"rb+", false, "ab\r\ncd", -1, "ab\r\ncd"},  // binary, read only
         {"r+", false, "ab\ncd", 3, "Z\r\n\ncd"}, {"r+b", false, "ab\ncd", 3, "Z\r\n\ncd"},  // text after all
         {"rw", false, "ab\ncd", 3, "Z\r\n\ncd"}, {"rwb", false, "ab\r\ncd", 2, "Z\n\r\ncd"},
-        {"w", true, "", 3, "Z\r\n"}, {"wb", true, "", 2, "Z\n"}, {"wb+", true, "", 2, "Z\n"}, {"w+b", true, "", 3, "Z\r\n"},
+        {"w", true, "", 3, "Z\r\n"}, {"wb", true, "", 2, "Z\n"},
+        {"wb+", true, "", 2, "Z\n"}, {"w+b", true, "", 3, "Z\r\n"},
         {"a", true, "", 3, "ab\r\ncdZ\r\n"}, {"ab", true, "", 2, "ab\r\ncdZ\n"},
         {"wa", true, "", 3, "ab\r\ncdZ\r\n"},  // never emptied with "a"
         {"a+", true, "ab\ncd", 9, "ab\r\ncdZ\r\n"}, {"ra", true, "ab\ncd", 9, "ab\r\ncdZ\r\n"},  // from 0 to the end
         {"a+r+", false, "ab\ncd", 3, "Z\r\n\ncd"}, {"a+w+", true, "", 3, "Z\r\n"},  // "r+" tried first, then "w+"
-        {"b", false, nullptr, 0, "ab\r\ncd"}, {"+", false, nullptr, 0, "ab\r\ncd"}, {"RW", false, nullptr, 0, "ab\r\ncd"},
+        {"b", false, nullptr, 0, "ab\r\ncd"}, {"+", false, nullptr, 0, "ab\r\ncd"},
+        {"RW", false, nullptr, 0, "ab\r\ncd"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -152,6 +155,7 @@ TEST(StreamFiles, FlagsAreSticky) {
     EXPECT_EQ(oxWinAPI_fwrite("x", 1, 1, s), 0);  // refused, and now failed
     EXPECT_EQ(oxWinAPI_ftell(s), -1);
     oxWinAPI_fseek(s.open(t / "g", "r"), -1, 0);
+    oxWinAPI_fseek(s, 0, 0);
     EXPECT_EQ(flags(s), std::pair(0, -1));
     EXPECT_EQ(oxWinAPI_fgetc(s.open(t / "g", "a")), -1);  // nothing to read on a write-only stream: the end
     EXPECT_EQ(flags(s), std::pair(1, -1));
@@ -186,6 +190,8 @@ TEST(StreamFiles, WriteReadBackAndCounts) {
     EXPECT_EQ(oxWinAPI_ftell(s), -1);
     const std::string huge(std::size_t{1} << 17, 'h');
     EXPECT_EQ(oxWinAPI_fwrite(huge.data(), 1, huge.size(), s.open("/dev/full", "wb")), -1);
+    EXPECT_EQ(oxWinAPI_fwrite(huge.data(), 1, huge.size(), s.open(t / "huge", "wb")), 1 << 17);
+    EXPECT_EQ(oxWinAPI_ftell(s), 1 << 17);
 }
 
 TEST(StreamFiles, LineInput) {
@@ -194,13 +200,15 @@ TEST(StreamFiles, LineInput) {
     struct Step { int size, keep; const char* want; int position, eof; };
     const std::pair<const char*, std::vector<Step>> scripts[] = {
         // The line feed is tested before fullness; a full buffer fails the stream, 'd' stays.
-        {"abc\n\nabcdefgh\nxyz", {{4, -1, "abc", 4, 0}, {4, -1, "", 5, 0}, {4, -1, "abc", 8, 0}, {16, -1, nullptr, 8, 0}}},
+        {"abc\n\nabcdefgh\nxyz",
+         {{4, -1, "abc", 4, 0}, {4, -1, "", 5, 0}, {4, -1, "abc", 8, 0}, {16, -1, nullptr, 8, 0}}},
         {"abc\n\nabcdefgh\nxyz", {{16, 1, "abc\n", 4, 0}, {16, 1, "\n", 5, 0}, {16, 0, "abcdefgh", 14, 0},
                                   {16, 1, "xyz", 17, 1}, {16, 1, nullptr, 17, 1}}},
         // Room for n - 2; a line that does not fit ends in a line feed in place of its last character.
         {"abc\n\nabcdefgh", {{5, 1, "abc\n", 4, 0}, {2, 1, "\n", 5, 0}, {5, 1, "ab\n", 8, 0}, {5, 1, nullptr, 8, 0}}},
         {"\nabc", {{1, -1, "", 1, 0}, {1, -1, nullptr, 1, 0}}},  // no room, but the line feed is taken
         {"abc", {{4, -1, "abc", 3, 1}}},                         // the end comes before fullness
+        {"abc\r\nd", {{4, -1, "abc", 5, 0}}},  // a CR LF right after a full buffer is the line end
     };
     TempDir t;
     for (const auto& [file, steps] : scripts) {
@@ -245,7 +253,8 @@ TEST(StreamFiles, TextLineEnds) {
 
     std::mt19937 rng(5);
     std::string raw, plain;
-    while (raw.size() < 300000) raw += rng() % 4 ? std::string(1, "ab\r\n\r\n"[rng() % 6]) : std::string(rng() % 200, 'x');
+    while (raw.size() < 300000)  // long runs between the line ends
+        raw += rng() % 4 ? std::string(1, "ab\r\n\r\n"[rng() % 6]) : std::string(rng() % 200, 'x');
     for (std::size_t i = 0; i < raw.size(); ++i) plain += raw.compare(i, 2, "\r\n") == 0 ? raw[++i] : raw[i];
     const auto request = [&] { return 1 + rng() % 100000; };
     Stream s(t.put("raw", raw), "r");

@@ -14,8 +14,9 @@ TEST(CliFiles, ColoursAsHexAndAsPicture) {
     EXPECT_EQ(hex.out.substr(255 * 7), "f1f6fb\n");
     // Short tables (the second shorter than one entry) are told on standard error, which
     // comes first here; unread bytes show as 0.
-    for (const auto& [bytes, start] : {std::pair<std::string, std::string>{"\xff\x80\x01\x10", "ff8001\n100000\n000000\n"},
-                                       {"\xab\xcd", "abcd00\n000000\n"}}) {
+    using Text = std::pair<std::string, std::string>;
+    for (const auto& [bytes, start] :
+         {Text{"\xff\x80\x01\x10", "ff8001\n100000\n000000\n"}, Text{"\xab\xcd", "abcd00\n000000\n"}}) {
         hex = colours(tmp.put("part.tbl", bytes) + " 2>&1");
         EXPECT_EQ(hex.status, 0);
         EXPECT_NE(hex.out.find("holds " + std::to_string(bytes.size()) + " of 768 bytes"), std::string::npos);

@@ -9,7 +9,9 @@
 namespace {
 
 // The tool run with `args`, its standard error dropped.
-testtools::Outcome orvane(const std::string& args) { return testtools::run(testtools::cli() + " " + args + " 2>/dev/null"); }
+testtools::Outcome orvane(const std::string& args) {
+    return testtools::run(testtools::cli() + " " + args + " 2>/dev/null");
+}
 
 }  // namespace
 
