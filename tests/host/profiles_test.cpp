@@ -1,3 +1,5 @@
+#include <sys/sysmacros.h>
+
 #include "orvane.h"
 #include "temp_dir.hpp"
 
@@ -131,12 +133,15 @@ TEST(ProfileWrite, ReadOnlyAndMissingPlacesFailCleanly) {
     TempDir tmp;
     const std::string file = tmp.put("ro.ini", "[S]\nk=1\n");
     ::chmod(file.c_str(), 0444);
-    // A pipe is neither waited on nor replaced by a plain file.
-    const std::string fifo = tmp / "fifo.ini";
+    // A pipe or a device is neither waited on nor replaced by a plain file. The device is a
+    // node of our own (where we may make one): a fault must not replace the real /dev/null.
+    const std::string fifo = tmp / "fifo.ini", device = tmp / "null";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(get(fifo, "S", "k", "dflt"), "dflt");
-    for (const auto& [path, result] : {std::pair<std::string, int>{file, EACCES}, {tmp / "no/such/dir.ini", ENOENT},
-                                       {tmp.path, EISDIR}, {fifo, EINVAL}, {"/dev/null", EINVAL}})
+    std::vector<std::pair<std::string, int>> refused{
+        {file, EACCES}, {tmp / "no/such/dir.ini", ENOENT}, {tmp.path, EISDIR}, {fifo, EINVAL}};
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) refused.emplace_back(device, EINVAL);
+    for (const auto& [path, result] : refused)
         EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", path.c_str()), result) << path;
     EXPECT_EQ(readFile(file), "[S]\nk=1\n");
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));

@@ -83,6 +83,7 @@ TEST(ProfileText, DuplicatesCommentsAndHeadersWithoutBracket) {
     EXPECT_EQ(profile::withValue(text, "b", "k", ""), "[a]\nk=1\nk=2\n[ b \nk =  \n[A]\nk=4\nj=5\n");
     EXPECT_EQ(profile::withValue("", "s", "k", "v"), "[s]\nk=v\n");
     EXPECT_EQ(profile::withValue("[s]", "s", "k", "v"), "[s]\nk=v");
+    EXPECT_EQ(profile::withValue("[s]\n\n", "t", "k", "v"), "[s]\n\n[t]\nk=v\n");  // one blank line before
     EXPECT_EQ(profile::unquoted("'a\""), "'a\"");
     EXPECT_EQ(profile::unquoted("\""), "\"");
 }
