@@ -1,6 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <regex>
 
 #include "host/temp_dir.hpp"
