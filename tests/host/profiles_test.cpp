@@ -1,111 +1,62 @@
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <string>
+#include <sys/sysmacros.h>
 
 #include "orvane.h"
 #include "temp_dir.hpp"
 
 using hosttest::readFile;
 using hosttest::TempDir;
-using hosttest::writeFile;
 
 namespace {
 
+// A value read into a buffer of `size`; the result must count the characters copied.
 std::string get(const std::string& file, const char* section, const char* key, const char* def = "-",
-                unsigned size = 256, int* count = nullptr) {
-    std::string buf(size, '#');
+                unsigned size = 256) {
+    std::vector<char> buf(size, '#');  // exactly `size`, so that a byte more is caught
     const int n = oxProfile_getProfileString(section, key, def, buf.data(), size, file.c_str());
-    if (count) *count = n;
-    if (!section || !key) return buf.substr(0, static_cast<std::size_t>(n) + 2);  // with its closing NULs
-    return buf.c_str();
+    EXPECT_EQ(static_cast<std::size_t>(n), std::strlen(buf.data())) << key;
+    return buf.data();
+}
+
+// The sections (section NULL) or a section's keys in a buffer of `size`: the result, then
+// the bytes up to the closing NULs.
+std::string list(const std::string& file, const char* section, unsigned size = 256) {
+    std::vector<char> buf(size, '#');
+    const char* key = section ? nullptr : "ignored";
+    const int n = oxProfile_getProfileString(section, key, "-", buf.data(), size, file.c_str());
+    return std::to_string(n) + ":" + std::string(buf.data(), std::min<std::size_t>(n + 2u, size));
 }
 
 const char* kSample =
-    "; settings\r\n"
-    "orphan=before any section\r\n"
-    "[Main]\r\n"
-    "  Name =  Plot One  \r\n"
-    "quoted=\"  padded  \"\r\n"
-    "single='x'\r\n"
-    "half=\"open\r\n"
-    "flag\r\n"
-    "\r\n"
-    "; a comment = not a key\r\n"
-    "name=second of a name\r\n"
-    "[other]\r\n"
-    "k=v\r\n"
-    "[MAIN]\r\n"
-    "late=not seen\r\n"
-    "[bytes]\r\n"
-    "latin=caf\xe9\xff\r\n"
-    "last=no line end";
+    "; settings\r\norphan=before any section\r\n"
+    "[Main]\r\n  Name =  Plot One  \r\nquoted=\"  padded  \"\r\nsingle='x'\r\nflag\r\n"
+    "\r\n; a comment = not a key\r\nname=second of a name\r\n"
+    "[other]\r\n[MAIN]\r\nlate=not seen\r\n"
+    "[bytes]\r\nlatin=caf\xe9\xff\r\nlast=no line end";
 
 }  // namespace
 
 TEST(ProfileRead, ValuesDefaultsAndFileShapes) {
     TempDir tmp;
-    const std::string file = tmp / "a.ini";
-    writeFile(file, kSample);
-    EXPECT_EQ(get(file, "main", "NAME"), "Plot One");
-    EXPECT_EQ(get(file, "Main", "quoted"), "  padded  ");
-    EXPECT_EQ(get(file, "Main", "single"), "x");
-    EXPECT_EQ(get(file, "Main", "half"), "\"open");
-    EXPECT_EQ(get(file, "Main", "flag"), "-");  // a key without '=' has no value
-    EXPECT_EQ(get(file, "Main", "late"), "-");  // only the first [Main] counts
-    EXPECT_EQ(get(file, "Main", "; a comment"), "-");
-    EXPECT_EQ(get(file, "", "orphan"), "-");
-    EXPECT_EQ(get(file, "bytes", "latin"), "caf\xe9\xff");
-    EXPECT_EQ(get(file, "bytes", "last"), "no line end");
-    EXPECT_EQ(get(file, "other", "k", "-", 256), "v");
+    const std::string file = tmp.put("a.ini", kSample);
+    const char* const cases[][3] = {
+        {"main", "NAME", "Plot One"}, {"Main", "quoted", "  padded  "}, {"Main", "single", "x"},
+        {"Main", "flag", "-"}, {"Main", "late", "-"},  // a key without '=' has no value; only the first [Main] counts
+        {"Main", "; a comment", "-"}, {"", "orphan", "-"},
+        {"bytes", "latin", "caf\xe9\xff"}, {"bytes", "last", "no line end"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(get(file, c[0], c[1]), c[2]);
     EXPECT_EQ(get(file, "Main", "none", "fallback  \t"), "fallback");
     EXPECT_EQ(get(tmp / "missing.ini", "Main", "Name", "dflt"), "dflt");
     EXPECT_EQ(get(tmp.path, "Main", "Name", "dflt"), "dflt");  // a directory reads as no file
+    EXPECT_EQ(get(file, "Main", "Name", "-", 5), "Plot");      // cut to size - 1
+    EXPECT_EQ(get(file, "Main", "Name", "-", 1), "");
 
-    int n = 0;
-    EXPECT_EQ(get(file, "Main", "Name", "-", 5, &n), "Plot");  // cut to size - 1
-    EXPECT_EQ(n, 4);
-    EXPECT_EQ(get(file, "Main", "Name", "-", 1, &n), "");
-    EXPECT_EQ(n, 0);
-
-    writeFile(file, "[s]\nk=" + std::string(1 << 20, 'v') + "\n[t]\nk=2\n");  // a 1 MiB line
+    tmp.put("a.ini", "[s]\nk=" + std::string(1 << 20, 'v') + "\n[t]\nk=2\n");  // a 1 MiB line
     EXPECT_EQ(get(file, "t", "k"), "2");
     EXPECT_EQ(get(file, "s", "k", "-", (1 << 20) + 1).size(), 1u << 20);
-}
 
-TEST(ProfileRead, NameListsCountLikeThePlatform) {
-    TempDir tmp;
-    const std::string file = tmp / "a.ini";
-    writeFile(file, kSample);
-    int n = 0;
-    EXPECT_EQ(get(file, nullptr, "ignored", "-", 256, &n), std::string("Main\0other\0bytes\0\0", 19));
-    EXPECT_EQ(n, 17);
-    EXPECT_EQ(get(file, "main", nullptr, "-", 256, &n), std::string("Name\0quoted\0single\0half\0flag\0\0", 31));
-    EXPECT_EQ(n, 29);
-    // Exactly fitting: 17 characters and the last NUL in 18.
-    EXPECT_EQ(get(file, nullptr, nullptr, "-", 18, &n), std::string("Main\0other\0bytes\0\0", 19).substr(0, 18));
-    EXPECT_EQ(n, 17);
-    // One short: cut, two NULs at the end, size - 2.
-    std::string cut(17, '#');
-    EXPECT_EQ(oxProfile_getProfileString(nullptr, nullptr, "-", cut.data(), 17, file.c_str()), 15);
-    EXPECT_EQ(cut, std::string("Main\0other\0byte\0\0", 17));
-    char tiny[2] = {'#', '#'};
-    EXPECT_EQ(oxProfile_getProfileString(nullptr, nullptr, "-", tiny, 2, file.c_str()), 0);
-    EXPECT_EQ(tiny[0], '\0');
-    EXPECT_EQ(tiny[1], '\0');
-    EXPECT_EQ(get(tmp / "missing.ini", nullptr, nullptr, "-", 8, &n), std::string("\0\0", 2));
-    EXPECT_EQ(n, 0);
-}
-
-TEST(ProfileRead, RefusedArguments) {
     char buf[8] = "keep";
-    EXPECT_EQ(oxProfile_getProfileString("s", "k", nullptr, buf, 8, "/tmp/none.ini"), 0);
-    EXPECT_STREQ(buf, "keep");  // unlike the platform, a NULL default is refused
+    EXPECT_EQ(oxProfile_getProfileString("s", "k", nullptr, buf, 8, "/tmp/none.ini"), 0);  // unlike the platform
     EXPECT_EQ(oxProfile_getProfileString("s", "k", "d", nullptr, 8, "/tmp/none.ini"), 0);
     EXPECT_EQ(oxProfile_getProfileString("s", "k", "d", buf, 0, "/tmp/none.ini"), 0);
     EXPECT_STREQ(buf, "keep");
@@ -113,10 +64,21 @@ TEST(ProfileRead, RefusedArguments) {
     EXPECT_STREQ(buf, "d");
 }
 
+TEST(ProfileRead, NameListsCountLikeThePlatform) {
+    TempDir tmp;
+    const std::string file = tmp.put("a.ini", kSample);
+    const std::string sections("17:Main\0other\0bytes\0\0", 22);
+    EXPECT_EQ(list(file, nullptr), sections);
+    EXPECT_EQ(list(file, "main"), std::string("24:Name\0quoted\0single\0flag\0\0", 29));
+    EXPECT_EQ(list(file, nullptr, 18), sections.substr(0, 21));  // exactly fitting: the last NUL in 18
+    EXPECT_EQ(list(file, nullptr, 17), std::string("15:Main\0other\0byte\0\0", 20));  // cut: two NULs, size - 2
+    EXPECT_EQ(list(file, nullptr, 2), std::string("0:\0\0", 4));
+    EXPECT_EQ(list(tmp / "missing.ini", nullptr, 8), std::string("0:\0\0", 4));
+}
+
 TEST(ProfileWrite, ChangesOnlyTheValueAndKeepsEveryOtherByte) {
     TempDir tmp;
-    const std::string file = tmp / "a.ini";
-    writeFile(file, kSample);
+    const std::string file = tmp.put("a.ini", kSample);
     ::chmod(file.c_str(), 0640);
     ASSERT_EQ(oxProfile_writeProfileString("MAIN", "name", "New Name", file.c_str()), 0);
     std::string expected = kSample;
@@ -140,13 +102,13 @@ TEST(ProfileWrite, ChangesOnlyTheValueAndKeepsEveryOtherByte) {
     EXPECT_EQ(get(file, "main", "added"), "1");
 
     // Refused writes leave the file as it is.
-    EXPECT_EQ(oxProfile_writeProfileString("main", nullptr, "v", file.c_str()), 0);
-    EXPECT_EQ(oxProfile_writeProfileString("main", "name", nullptr, file.c_str()), 0);
-    EXPECT_EQ(oxProfile_writeProfileString(nullptr, "k", "v", file.c_str()), EINVAL);
-    EXPECT_EQ(oxProfile_writeProfileString("main", "k", "v", nullptr), EINVAL);
-    EXPECT_EQ(oxProfile_writeProfileString("main", "k", "two\nlines", file.c_str()), EINVAL);
-    EXPECT_EQ(oxProfile_writeProfileString("a]b", "k", "v", file.c_str()), EINVAL);
-    EXPECT_EQ(oxProfile_writeProfileString("main", "a=b", "v", file.c_str()), EINVAL);
+    const struct { const char *section, *key, *value, *file; int result; } refused[] = {
+        {"main", nullptr, "v", file.c_str(), 0}, {"main", "name", nullptr, file.c_str(), 0},
+        {nullptr, "k", "v", file.c_str(), EINVAL}, {"main", "k", "v", nullptr, EINVAL},
+        {"main", "k", "two\nlines", file.c_str(), EINVAL}, {"a]b", "k", "v", file.c_str(), EINVAL},
+        {"main", "a=b", "v", file.c_str(), EINVAL},
+    };
+    for (const auto& r : refused) EXPECT_EQ(oxProfile_writeProfileString(r.section, r.key, r.value, r.file), r.result);
     EXPECT_EQ(readFile(file), expected);
 }
 
@@ -156,7 +118,7 @@ TEST(ProfileWrite, NewFilesLineEndsAndLinks) {
     ASSERT_EQ(oxProfile_writeProfileString("S", "k", "1", file.c_str()), 0);
     ASSERT_EQ(oxProfile_writeProfileString("S", "j", "2", file.c_str()), 0);
     EXPECT_EQ(readFile(file), "[S]\nk=1\nj=2\n");
-    writeFile(tmp / "lf.ini", "[S]\nk=1\n\n[T]\nx=1\n");
+    tmp.put("lf.ini", "[S]\nk=1\n\n[T]\nx=1\n");
     ASSERT_EQ(oxProfile_writeProfileString("s", "j", "2", (tmp.path + "\\lf.ini").c_str()), 0);
     EXPECT_EQ(readFile(tmp / "lf.ini"), "[S]\nk=1\nj=2\n\n[T]\nx=1\n");
 
@@ -169,36 +131,32 @@ TEST(ProfileWrite, NewFilesLineEndsAndLinks) {
 
 TEST(ProfileWrite, ReadOnlyAndMissingPlacesFailCleanly) {
     TempDir tmp;
-    const std::string file = tmp / "ro.ini";
-    writeFile(file, "[S]\nk=1\n");
+    const std::string file = tmp.put("ro.ini", "[S]\nk=1\n");
     ::chmod(file.c_str(), 0444);
-    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", file.c_str()), EACCES);
-    EXPECT_EQ(readFile(file), "[S]\nk=1\n");
-    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", (tmp / "no/such/dir.ini").c_str()), ENOENT);
-    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", tmp.path.c_str()), EISDIR);
-    // A pipe is neither waited on nor replaced by a plain file.
-    const std::string fifo = tmp / "fifo.ini";
+    // A pipe or a device is neither waited on nor replaced by a plain file. The device is a
+    // node of our own (where we may make one): a fault must not replace the real /dev/null.
+    const std::string fifo = tmp / "fifo.ini", device = tmp / "null";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(get(fifo, "S", "k", "dflt"), "dflt");
-    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", fifo.c_str()), EINVAL);
+    std::vector<std::pair<std::string, int>> refused{
+        {file, EACCES}, {tmp / "no/such/dir.ini", ENOENT}, {tmp.path, EISDIR}, {fifo, EINVAL}};
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) refused.emplace_back(device, EINVAL);
+    for (const auto& [path, result] : refused)
+        EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", path.c_str()), result) << path;
+    EXPECT_EQ(readFile(file), "[S]\nk=1\n");
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-    EXPECT_EQ(oxProfile_writeProfileString("S", "k", "2", "/dev/null"), EINVAL);
 
     // A folder the writer may not write into: tried as an unprivileged user when the
     // tests run as root, who may write anywhere.
     const std::string dir = tmp / "locked";
     ::mkdir(dir.c_str(), 0755);
-    writeFile(dir + "/a.ini", "[S]\nk=1\n");
-    ::chmod((dir + "/a.ini").c_str(), 0666);
+    ::chmod(tmp.put("locked/a.ini", "[S]\nk=1\n").c_str(), 0666);
     ::chmod(dir.c_str(), 0555);
     ::chmod(tmp.path.c_str(), 0755);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-        ::_exit(oxProfile_writeProfileString("S", "k", "2", (dir + "/a.ini").c_str()));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = hosttest::inChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 100;
+        return oxProfile_writeProfileString("S", "k", "2", (dir + "/a.ini").c_str());
+    });
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), EACCES);
     EXPECT_EQ(readFile(dir + "/a.ini"), "[S]\nk=1\n");

@@ -1,18 +1,36 @@
-// A fresh directory under /tmp for one test, removed with everything in it afterwards.
+// Shared by the host family's tests (and the platform and command-line tests of its files):
+// a fresh directory under /tmp for one test, removed with everything in it afterwards,
+// whole-file reads and writes, and child processes.
 #pragma once
 
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 namespace hosttest {
 
-class TempDir {
-public:
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct TempDir {
     TempDir() {
         char name[] = "/tmp/orvane-host-XXXXXX";
         path = ::mkdtemp(name) ? name : "";
@@ -23,18 +41,25 @@ public:
         std::filesystem::remove_all(path, ec);
     }
     std::string operator/(const std::string& name) const { return path + "/" + name; }
+    // Writes `bytes` to the file `name` in here; gives its path.
+    std::string put(const std::string& name, const std::string& bytes) const {
+        writeFile(*this / name, bytes);
+        return *this / name;
+    }
     std::string path;
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+// Runs `body` in a child process that exits with what it returns, and `meanwhile` with
+// the child's id; gives the wait status.
+template <class Body, class Meanwhile = void (*)(pid_t)>
+int inChild(Body body, Meanwhile meanwhile = [](pid_t) {}) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    meanwhile(child);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
 }
 
 }  // namespace hosttest
