@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 #include "frame/boundary.hpp"
 #include "frame/text.hpp"
@@ -112,6 +113,10 @@ void disconnect() noexcept {
     {
         std::lock_guard<std::mutex> lock(envLock);
         for (ResultSet* rs : c.openSets) rs->close();
+    }
+    if (c.spareStmt != SQL_NULL_HSTMT) {
+        SQLFreeStmt(c.spareStmt, SQL_DROP);
+        c.spareStmt = SQL_NULL_HSTMT;
     }
     if (c.hdbc != SQL_NULL_HDBC) {
         try {
@@ -234,11 +239,13 @@ int attach(const std::string& connect) {
 int execute(const char* sql) {
     Connection& c = connection();
     if (c.hdbc == SQL_NULL_HDBC) return recordDbError(OdbcFailure{SQL_INVALID_HANDLE, {}});
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    try {
-        check(SQLAllocStmt(c.hdbc, &stmt), c.hdbc);
-    } catch (const OdbcFailure& f) {
-        return recordDbError(f);
+    SQLHSTMT stmt = std::exchange(c.spareStmt, SQLHSTMT{SQL_NULL_HSTMT});
+    if (stmt == SQL_NULL_HSTMT) {
+        try {
+            check(SQLAllocStmt(c.hdbc, &stmt), c.hdbc);
+        } catch (const OdbcFailure& f) {
+            return recordDbError(f);
+        }
     }
     try {
         if (c.queryTimeout >= 0 &&
@@ -271,7 +278,11 @@ int execute(const char* sql) {
         recordOtherError(e.what(), 0);
         return 0;
     }
-    SQLFreeStmt(stmt, SQL_DROP);
+    // Closed, the handle is as good as a new one for the next statement.
+    if (SQL_SUCCEEDED(SQLFreeStmt(stmt, SQL_CLOSE)))
+        c.spareStmt = stmt;
+    else
+        SQLFreeStmt(stmt, SQL_DROP);
     return 0;
 }
 

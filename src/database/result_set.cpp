@@ -1,4 +1,5 @@
 // Result sets on the connection and the row descriptors filled from them.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -126,19 +127,81 @@ std::string ResultSet::text(SQLUSMALLINT column) {
     return out;
 }
 
+namespace {
+
+// A row block starts with this header; `names` follows it, then the other six arrays back
+// to back (pointer arrays a pointer per slot, the 16-bit arrays 4 bytes per slot, as every
+// descriptor of the family has them), then the names' texts.
+struct RowBlockHeader {
+    std::uint64_t mark;
+    std::size_t bytes;
+};
+constexpr std::uint64_t kRowBlockMark = 0x6f7276726f77626bULL;
+constexpr std::size_t kArraySlotBytes = 2 * sizeof(void*) + 5 * 4;
+
+// The header of the block that holds `d`'s arrays, or NULL for a descriptor whose arrays
+// were allocated one by one. Only a block of ours has `values` right behind `names`: two
+// separate heap blocks are never adjacent.
+const RowBlockHeader* rowBlock(const SQLDADescriptor* d) noexcept {
+    if (d->count <= 0 || !d->names || d->values != d->names + d->count) return nullptr;
+    const auto* h = reinterpret_cast<const RowBlockHeader*>(reinterpret_cast<const char*>(d->names) - sizeof(RowBlockHeader));
+    return h->mark == kRowBlockMark ? h : nullptr;
+}
+
+}  // namespace
+
+void allocateRow(SQLDADescriptor& d, std::size_t n, const std::u16string* names) {
+    std::size_t textBytes = 0;
+    for (std::size_t i = 0; i < n; ++i) textBytes += (names[i].size() + 1) * sizeof(tqWChar);
+    const std::size_t bytes = sizeof(RowBlockHeader) + n * kArraySlotBytes + textBytes;
+    char* block = static_cast<char*>(std::malloc(bytes));
+    if (!block) throw std::bad_alloc();
+    const RowBlockHeader header{kRowBlockMark, bytes};
+    std::memcpy(block, &header, sizeof header);
+    char* p = block + sizeof header;
+    std::memset(p, 0, n * kArraySlotBytes);
+    std::memset(&d, 0, sizeof d);
+    d.names = reinterpret_cast<void**>(p);
+    d.values = d.names + n;
+    p += n * 2 * sizeof(void*);
+    std::int16_t** arrays[] = {&d.types, reinterpret_cast<std::int16_t**>(&d.reserved), &d.scales, &d.sizes,
+                               &d.nullable};
+    for (std::int16_t** a : arrays) {
+        *a = reinterpret_cast<std::int16_t*>(p);
+        p += n * 4;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t size = (names[i].size() + 1) * sizeof(tqWChar);
+        std::memcpy(p, names[i].c_str(), size);
+        d.names[i] = p;
+        p += size;
+    }
+    d.count = static_cast<std::int16_t>(n);
+}
+
 void releaseDescriptor(SQLDADescriptor* d) noexcept {
     if (!d) return;
+    // Anything a host put into a row of ours in place of our own pieces lies outside the
+    // block and is freed by itself.
+    const RowBlockHeader* header = rowBlock(d);
+    const auto start = reinterpret_cast<std::uintptr_t>(header);
+    const std::uintptr_t end = header ? start + header->bytes : 0;
+    auto release = [&](void* p) {
+        const auto at = reinterpret_cast<std::uintptr_t>(p);
+        if (!(at >= start && at < end)) std::free(p);
+    };
     for (int i = 0; i < d->count; ++i) {
-        if (d->names) std::free(d->names[i]);
-        if (d->values) std::free(d->values[i]);
+        if (d->names) release(d->names[i]);
+        if (d->values) release(d->values[i]);
     }
-    std::free(d->names);
-    std::free(d->values);
-    std::free(d->types);
-    std::free(d->reserved);
-    std::free(d->scales);
-    std::free(d->sizes);
-    std::free(d->nullable);
+    release(d->names);
+    release(d->values);
+    release(d->types);
+    release(d->reserved);
+    release(d->scales);
+    release(d->sizes);
+    release(d->nullable);
+    if (header) std::free(const_cast<RowBlockHeader*>(header));
     std::memset(d, 0, sizeof *d);
 }
 

@@ -125,7 +125,6 @@ public:
 
 private:
     struct Column {
-        std::u16string name;
         SQLSMALLINT type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
     };
@@ -136,6 +135,7 @@ private:
         SQLSMALLINT count = 0;
         check(SQLNumResultCols(st, &count), dbc, st);
         std::vector<Column> columns(count > 0 ? static_cast<std::size_t>(count) : 0);
+        std::vector<std::u16string> names;
         for (SQLSMALLINT i = 0; i < count; ++i) {
             Column& col = columns[static_cast<std::size_t>(i)];
             const SQLUSMALLINT n = static_cast<SQLUSMALLINT>(i + 1);
@@ -153,9 +153,10 @@ private:
                       dbc, st);
                 text.assign(longName.c_str());
             }
-            col.name = widen(text);
+            names.push_back(widen(text));
         }
         columns_ = std::move(columns);
+        names_ = std::move(names);
         described_ = true;
     }
 
@@ -164,17 +165,20 @@ private:
     tqWChar* value(SQLHSTMT st, SQLUSMALLINT n) {
         const SQLHDBC dbc = connection().hdbc;
         bool gathering = false;
+        // Drivers may pad the whole buffer they are given, so a value's first piece is
+        // asked for in a short one; the rest of a long value comes in full-size pieces.
+        SQLLEN size = kFirstPiece;
         for (;;) {
             SQLLEN indicator = 0;
             SQLRETURN rc;
-            while ((rc = SQLGetData(st, n, SQL_C_CHAR, buf_, sizeof buf_, &indicator)) == SQL_STILL_EXECUTING) {
+            while ((rc = SQLGetData(st, n, SQL_C_CHAR, buf_, size, &indicator)) == SQL_STILL_EXECUTING) {
             }
             if (rc == SQL_NO_DATA) break;
             check(rc, dbc, st);
             if (indicator == SQL_NULL_DATA) break;
-            const bool more =
-                rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= SQLLEN(sizeof buf_));
-            const std::size_t got = strnlen(buf_, sizeof buf_ - 1);
+            const bool more = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= size);
+            const std::size_t got = strnlen(buf_, static_cast<std::size_t>(size) - 1);
+            size = sizeof buf_;
             if (!gathering && !more) return wideCopy(buf_, got);
             if (!gathering) long_.clear();
             gathering = true;
@@ -186,21 +190,7 @@ private:
 
     void fill(SQLDADescriptor& d, ResultSet* rs) {
         const std::size_t n = columns_.size();
-        std::memset(&d, 0, sizeof d);
-        // Pointer arrays a pointer per slot, the 16-bit arrays 4 bytes per slot, as every
-        // descriptor of the family has them.
-        d.names = static_cast<void**>(std::calloc(n, sizeof(void*)));
-        d.values = static_cast<void**>(std::calloc(n, sizeof(void*)));
-        d.types = static_cast<std::int16_t*>(std::calloc(n, 4));
-        d.reserved = static_cast<std::uint16_t*>(std::calloc(n, 4));
-        d.scales = static_cast<std::int16_t*>(std::calloc(n, 4));
-        d.sizes = static_cast<std::int16_t*>(std::calloc(n, 4));
-        d.nullable = static_cast<std::int16_t*>(std::calloc(n, 4));
-        d.count = static_cast<std::int16_t>(n);
-        if (!d.names || !d.values || !d.types || !d.reserved || !d.scales || !d.sizes || !d.nullable) {
-            releaseDescriptor(&d);
-            throw std::bad_alloc();
-        }
+        allocateRow(d, n, names_.data());
         const SQLHSTMT st = rs->handle();
         for (std::size_t i = 0; i < n; ++i) {
             // A value that cannot be read stays NULL; the row still arrives.
@@ -212,7 +202,6 @@ private:
                 recordOtherError(e.what(), kGenericError);
             }
             const Column& col = columns_[i];
-            d.names[i] = heapCopy(col.name);
             d.types[i] = col.type;
             d.scales[i] = col.digits;
             d.sizes[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(col.size & 0xFFFF));
@@ -223,7 +212,9 @@ private:
     std::uint16_t id_;
     bool described_ = false;
     std::vector<Column> columns_;
+    std::vector<std::u16string> names_;
     std::string long_;
+    static constexpr SQLLEN kFirstPiece = 256;
     char buf_[4096];
 };
 

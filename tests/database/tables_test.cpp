@@ -311,6 +311,15 @@ TEST_P(DbTables, ReadMatchesRowByRowFetchAndRoundTripsText) {
     EXPECT_EQ(query("SELECT v FROM orv_eq2 WHERE s = 3;"), "Zo\u00eb's Stra\u00dfe\n");
     // (the row left with nothing but empty values was skipped; '' went out as NULL)
     EXPECT_EQ(query("SELECT COUNT(*), COUNT(v) FROM orv_eq2;"), "2|1\n");
+    // A host may put texts and arrays of its own into a row it read: the release frees
+    // those and the row's own pieces alike (a leak or a bad free shows in the sanitizer build).
+    auto own = [](std::size_t bytes) { return std::calloc(1, bytes); };
+    std::free(rows[0].values[0]);
+    rows[0].values[0] = own(2);
+    rows[0].names[1] = own(2);
+    rows[1].types = static_cast<int16_t*>(own(4 * static_cast<std::size_t>(rows[1].count)));
+    tqDBWin_freeSQLDADescriptorW(&rows[2]);
+    EXPECT_TRUE(rows[2].count == 0 && !rows[2].names && !rows[2].values);
     tqDBWin_freeEntireTable(&rows, count);
     std::setlocale(LC_ALL, "C");
 }
