@@ -59,3 +59,8 @@ endif()
 separate_arguments(flags UNIX_COMMAND "${flags}")
 run(cc "${SRC}/consumer/main.c" -o "${WORK}/pc-consumer" ${flags})
 run("${WORK}/pc-consumer")
+
+# The programs of examples/, built with their own Makefile and run against this tree.
+if(EXISTS "${prefix}/bin/orvane-plugind")
+  run(bash "${SRC}/run_examples.sh" "${prefix}" "${SRC}/../../examples" "${WORK}/examples")
+endif()
