@@ -66,3 +66,5 @@ if(ORVANE_BUILD_TESTS AND NOT ORVANE_SANITIZE)
     set_tests_properties(install.debian_packages_are_usable PROPERTIES TIMEOUT 300)
   endif()
 endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/docs.cmake)
