@@ -34,3 +34,18 @@ if(ORVANE_BUILD_TESTS AND NOT ORVANE_SANITIZE)
             -P ${PROJECT_SOURCE_DIR}/tests/install/check_docs.cmake)
   set_tests_properties(docs.reference_builds_and_requires_contracts PROPERTIES TIMEOUT 300)
 endif()
+
+# The guard on the binary interface: `abi_baseline` writes abi/liborvane.so.0.abi from this
+# build; the test compares the library with it (builds with debug information only, as
+# the comparison reads the types from it). See docs/abi.md.
+find_program(ORVANE_ABIDW abidw)
+find_program(ORVANE_ABIDIFF abidiff)
+if(ORVANE_ABIDW AND ORVANE_ABIDIFF)
+  set(orvane_abi_args -DLIBRARY=$<TARGET_FILE:orvane> -DSRC=${PROJECT_SOURCE_DIR} -DABIDW=${ORVANE_ABIDW}
+      -DABIDIFF=${ORVANE_ABIDIFF} -P ${PROJECT_SOURCE_DIR}/tests/install/check_abi.cmake)
+  add_custom_target(abi_baseline COMMAND ${CMAKE_COMMAND} -DMODE=baseline ${orvane_abi_args} DEPENDS orvane VERBATIM)
+  if(ORVANE_BUILD_TESTS AND NOT ORVANE_SANITIZE AND CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Debug)$")
+    add_test(NAME abi.liborvane_matches_baseline COMMAND ${CMAKE_COMMAND} -DMODE=check ${orvane_abi_args})
+    set_tests_properties(abi.liborvane_matches_baseline PROPERTIES TIMEOUT 120)
+  endif()
+endif()
