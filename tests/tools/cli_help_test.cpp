@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/run_tool.hpp"
+#include "run_tool.hpp"
 
 using testtools::cli;
 using testtools::run;
