@@ -7,6 +7,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql postgresql
   zlib1g-dev libssl-dev libisal-dev libpng-dev
   libgsf-1-dev
+  man-db dpkg-dev file doxygen abigail-tools
 )
 
 # Installs what is missing; does nothing (and needs no network) when all is there.

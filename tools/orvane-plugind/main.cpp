@@ -279,14 +279,29 @@ void serve(int fd) {
     ::close(fd);
 }
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: orvane-plugind [-b ADDRESS] [-d DIRECTORY] [-v] PORT\n"
-                 "  Serves plug-in clients on ADDRESS:PORT (127.0.0.1 by default; PORT 0 picks a\n"
-                 "  free port). Prints 'orvane-plugind listening on ADDRESS:PORT' once ready.\n"
-                 "  Services (init sequence): echo, sum, count, store, fetch, each optionally\n"
-                 "  followed by the number of segments per request, e.g. 'sum3'.\n");
-    return 2;
+// The help text, also the source of the manual page: usage, description, options, example.
+int usage(std::FILE* to, int status) {
+    std::fprintf(to,
+                 "usage: orvane-plugind [-b ADDRESS] [-d DIRECTORY] [-v] PORT\n\n"
+                 "Serves plug-in clients on ADDRESS:PORT (127.0.0.1 by default; PORT 0 picks a\n"
+                 "free port). Prints 'orvane-plugind listening on ADDRESS:PORT' once ready.\n"
+                 "Services (init sequence): echo, sum, count, store, fetch, each optionally\n"
+                 "followed by the number of segments per request, e.g. 'sum3'.\n\n"
+                 "Options:\n"
+                 "  -b ADDRESS\n"
+                 "      the IPv4 address to listen on (default 127.0.0.1)\n"
+                 "  -d DIRECTORY\n"
+                 "      where store saves and fetch reads files (default: the current one)\n"
+                 "  -v\n"
+                 "      report connections and requests on standard error\n"
+                 "  -h, --help\n"
+                 "      show this help and exit\n"
+                 "  --version\n"
+                 "      show the version and exit\n\n"
+                 "Example:\n"
+                 "  orvane-plugind -d /srv/plugin 5400 &\n"
+                 "  orvane plugin send 127.0.0.1 5400 sum --text hello\n");
+    return status;
 }
 
 }  // namespace
@@ -301,17 +316,19 @@ int main(int argc, char** argv) {
         } else if (a == "-v") {
             gOptions.verbose = true;
         } else if (a == "-h" || a == "--help") {
-            usage();
+            return usage(stdout, 0);
+        } else if (a == "--version") {
+            std::printf("orvane-plugind %s\n", ORVANE_VERSION_STRING);
             return 0;
         } else if (!portText && !a.empty() && a[0] != '-') {
             portText = argv[i];
         } else {
-            return usage();
+            return usage(stderr, 2);
         }
     }
     char* end = nullptr;
     const long port = portText ? std::strtol(portText, &end, 10) : -1;
-    if (!portText || *end || port < 0 || port > 65535) return usage();
+    if (!portText || *end || port < 0 || port > 65535) return usage(stderr, 2);
 
     sockaddr_in at{};
     at.sin_family = AF_INET;

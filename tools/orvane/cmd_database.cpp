@@ -148,10 +148,14 @@ const Command kCommands[] = {
     {"sql", "CONNECT STATEMENT",
      "run one SQL statement on the ODBC data source CONNECT; a query prints its rows as CSV after a line of "
      "column names",
-     runSql},
-    {"tables", "CONNECT", "list the names of the data source's tables and views, one per line", runTables},
+     runSql, "",
+     "orvane sql 'DRIVER=SQLite3;Database=parts.db;' 'CREATE TABLE parts (id INTEGER, name VARCHAR(40))'\n"
+     "orvane sql 'DRIVER=SQLite3;Database=parts.db;' 'SELECT * FROM parts'"},
+    {"tables", "CONNECT", "list the names of the data source's tables and views, one per line", runTables, "",
+     "orvane tables 'DRIVER=SQLite3;Database=parts.db;'"},
     {"describe", "CONNECT TABLE", "print TABLE's columns as CSV: name,type,type_name,size,scale,nullable",
-     runDescribe},
+     runDescribe, "",
+     "orvane describe 'DRIVER=SQLite3;Database=parts.db;' parts"},
 };
 
 }  // namespace

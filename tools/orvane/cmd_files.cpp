@@ -115,7 +115,10 @@ int colours(const std::vector<std::string>& args) {
 
 const Command kCommands[] = {
     {"colours", "[--png OUT [--cell N]] FILE",
-     "print a colour table's 256 entries as rrggbb lines, or draw them as a 16x16 swatch PNG", colours},
+     "print a colour table's 256 entries as rrggbb lines, or draw them as a 16x16 swatch PNG", colours,
+     "--png OUT\tdraw the table as a 16x16 swatch picture into the PNG file OUT\n"
+     "--cell N\twith --png: the side of one swatch in pixels, 1 to 64 (default 16)\n",
+     "orvane colours colour.tbl\norvane colours --png swatch.png --cell 24 colour.tbl"},
 };
 
 }  // namespace

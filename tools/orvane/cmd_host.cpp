@@ -113,9 +113,17 @@ int runQuotePath(const std::vector<std::string>& args) {
 
 const Command kCommands[] = {
     {"ini", "get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE | list FILE [SECTION]",
-     "read or write a profile (INI) file; get without DEFAULT exits 1 for a missing key", runIni},
-    {"users", "[--full-names]", "the ordinary user accounts of this machine (login name TAB full name)", runUsers},
-    {"quote-path", "[--per-component] PATH", "PATH in double quotes when it holds a blank", runQuotePath},
+     "read or write a profile (INI) file; get without DEFAULT exits 1 for a missing key", runIni,
+     "get\tprint KEY's value in SECTION (DEFAULT when missing)\n"
+     "set\twrite KEY=VALUE into SECTION, creating the file when needed\n"
+     "list\tprint the section names, or the keys of SECTION, one per line\n",
+     "orvane ini set site.ini Paths Root /srv/cad\norvane ini get site.ini Paths Root"},
+    {"users", "[--full-names]", "the ordinary user accounts of this machine (login name TAB full name)", runUsers,
+     "--full-names\tprint each login name's full name after a TAB\n",
+     "orvane users --full-names"},
+    {"quote-path", "[--per-component] PATH", "PATH in double quotes when it holds a blank", runQuotePath,
+     "--per-component\tquote each component that holds a blank instead of the whole path\n",
+     "orvane quote-path '/srv/cad/My Plans/site.dgn'"},
 };
 
 }  // namespace

@@ -184,10 +184,18 @@ int runRanges(const std::vector<std::string>& args) {
 }
 
 const Command kCommands[] = {
-    {"crc32", "FILE...", "CRC-32 of each file ('-': standard input), as 8 hex digits", runCrc32},
-    {"sha1", "FILE...", "SHA-1 of each file below 512 MiB ('-': standard input), as 40 hex digits", runSha1},
+    {"crc32", "FILE...", "CRC-32 of each file ('-': standard input), as 8 hex digits", runCrc32, "",
+     "orvane crc32 plan.dgn\nprintf hello | orvane crc32 -"},
+    {"sha1", "FILE...", "SHA-1 of each file below 512 MiB ('-': standard input), as 40 hex digits", runSha1, "",
+     "orvane sha1 plan.dgn"},
     {"ranges", "[--int|--double] [--low N] [--high N] [--precision N] [LIST]",
-     "canonical form of an integer or double range list (standard input without LIST)", runRanges},
+     "canonical form of an integer or double range list (standard input without LIST)", runRanges,
+     "--int\tread LIST as integers\n"
+     "--double\tread LIST as doubles (the default when LIST holds a '.')\n"
+     "--low N\tsmallest integer kept (default 0)\n"
+     "--high N\tintegers from N up are dropped (default: one above the largest in LIST)\n"
+     "--precision N\tdecimals of a double, 1 to 15 (default 6)\n",
+     "orvane ranges '7-9,1-3,5,2'\norvane ranges --double '2.5-3,1'"},
 };
 
 }  // namespace

@@ -141,7 +141,14 @@ const Command kCommands[] = {
      "send [-v] [--no-reply] HOST PORT INIT [SEGMENT...] | get [-v] HOST PORT INIT OUTFILE [SEGMENT...]",
      "talk to a plug-in server: send files ('-' = stdin) and '--text TEXT' segments, print the data reply "
      "(send) or save the file reply (get)",
-     runPlugin},
+     runPlugin,
+     "-v\tsay on standard error what the server answered to the init sequence\n"
+     "--no-reply\t(send) do not wait for a reply\n"
+     "--text TEXT\ta segment holding TEXT\n"
+     "SEGMENT\ta file sent as one segment ('-': standard input)\n",
+     "orvane-plugind 5400 &\n"
+     "orvane plugin send 127.0.0.1 5400 sum --text hello\n"
+     "orvane plugin get 127.0.0.1 5400 echo copy.dgn plan.dgn"},
 };
 
 }  // namespace

@@ -147,8 +147,10 @@ int runIsDgn(const std::vector<std::string>& args) {
 constexpr Command kCommands[] = {
     {"props", "FILE [NAME...]",
      "document properties of a compound document: each NAME's value, or every property as NAME<TAB>VALUE",
-     runProps},
-    {"isdgn", "FILE...", "tells for each file whether it is a V8 design file; exit 0 when all are", runIsDgn},
+     runProps, "",
+     "orvane props plan.dgn\norvane props plan.dgn Title Author"},
+    {"isdgn", "FILE...", "tells for each file whether it is a V8 design file; exit 0 when all are", runIsDgn, "",
+     "orvane isdgn plan.dgn notes.doc"},
 };
 
 }  // namespace

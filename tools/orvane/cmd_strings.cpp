@@ -200,13 +200,34 @@ int runList(const std::vector<std::string>& args) {
 const Command kCommands[] = {
     {"tokens", "[--sep SET] [--skip SET] [--trim SET] [--strip] [--ignore SET] [--stop SET] [--quote SET] [--max N] [TEXT|-]",
      "split TEXT (or standard input) into tokens, one per line; a stopper is printed as a token of its own",
-     runTokens},
+     runTokens,
+     "--sep SET\tcharacters that end a token (default ',')\n"
+     "--skip SET\tcharacters skipped before a token\n"
+     "--trim SET\tcharacters trimmed from the end of a token\n"
+     "--strip\tskip and trim blanks, tabs and line ends\n"
+     "--ignore SET\tcharacters left out of the tokens\n"
+     "--stop SET\tcharacters that end a token and are a token of their own\n"
+     "--quote SET\tquote characters: separators between a pair of them stay in the token\n"
+     "--max N\tlongest token in characters; a longer one is cut (0: no limit)\n"
+     "SET\ta set of characters; \\t, \\n, \\r, \\s (blank) and \\\\ stand for themselves' escapes\n",
+     "orvane tokens --strip --sep ';' 'alpha; beta ;gamma'"},
     {"match", "PATTERN TEXT... [--level N] [--ignore-case] [--verbose]",
      "exit 0 when every TEXT matches the wildcard PATTERN (level 1 unless given; -v prints 1/0 per text)",
-     runMatch},
+     runMatch,
+     "--level N\twildcard level from -1 to 3 (default 1)\n"
+     "-i, --ignore-case\tletters match regardless of case\n"
+     "-v, --verbose\tprint 1 or 0 and the text for each TEXT\n"
+     "--\tevery later argument is a TEXT, even one starting with '-'\n",
+     "orvane match -v '*.dgn' plan.dgn notes.txt"},
     {"list", "size LIST | entry N LIST | member ITEM LIST [--sep SET] [--trim SET] [--quote SET] [--ignore-case]",
      "entry count, entry N (from 0, trimmed) or membership (exit 0/1) of a separator-delimited list",
-     runList},
+     runList,
+     "--sep SET\tseparator characters (default ',')\n"
+     "--trim SET\tcharacters trimmed around an entry (default blank and tab)\n"
+     "--quote SET\tquote characters: separators between a pair of them belong to the entry\n"
+     "-i, --ignore-case\tmember compares regardless of case\n",
+     "orvane list entry 1 'red, green, blue'\n"
+     "orvane list member -i GREEN 'red, green, blue' && echo found"},
 };
 
 }  // namespace

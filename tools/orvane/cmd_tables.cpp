@@ -1153,16 +1153,24 @@ const Command kCommands[] = {
      "and writes them as they come, in transactions of N rows (default 10000) where the destination has "
      "them, with memory that does not grow with the table: use it for large tables, and where NULL and empty "
      "text must stay apart",
-     runCopyTable},
+     runCopyTable,
+     "--stream\tcopy row by row through a cursor instead of the whole table at once\n"
+     "--batch N\twith --stream: rows per transaction (default 10000)\n"
+     "--\tevery later argument is a name, even one starting with '-'\n",
+     "orvane copy-table 'DRIVER=SQLite3;Database=a.db;' parts 'DRIVER=SQLite3;Database=b.db;' parts"},
     {"read-table", "CONNECT TABLE",
      "print TABLE as CSV: a line of column names, then one line per row (RFC 4180 quoting); SQL NULL is an "
      "empty field, empty text is \"\"",
-     runReadTable},
+     runReadTable, "",
+     "orvane read-table 'DRIVER=SQLite3;Database=a.db;' parts > parts.csv"},
     {"write-table", "[--batch N] CONNECT TABLE [FILE|-]",
      "insert the rows of a CSV file (or standard input) as read-table prints it into TABLE: values are "
      "written by the types of the existing table's columns, or TABLE is created with VARCHAR(255) columns "
      "named by the header line (wider where a FILE holds longer text); transactions of N rows (default 10000)",
-     runWriteTable},
+     runWriteTable,
+     "--batch N\trows per transaction (default 10000)\n"
+     "--\tevery later argument is a name, even one starting with '-'\n",
+     "orvane write-table 'DRIVER=SQLite3;Database=b.db;' parts parts.csv"},
 };
 
 }  // namespace

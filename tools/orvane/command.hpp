@@ -1,5 +1,6 @@
 // The subcommands of `orvane`. Each family of the library brings its own table in its own
-// source file (cmd_<family>.cpp); main.cpp only dispatches and prints help.
+// source file (cmd_<family>.cpp); main.cpp only dispatches and prints help (also
+// `orvane NAME --help`, from the fields below, which the manual page is made of).
 #pragma once
 
 #include <cstdio>
@@ -14,6 +15,10 @@ struct Command {
     const char* usage;    // argument synopsis, shown by --help
     const char* summary;  // one line, shown by --help
     int (*run)(const std::vector<std::string>& args);  // args after the name; exit status
+    // For `orvane NAME --help` and the manual page: one option a line, "OPTION\tDESCRIPTION";
+    // and one or more shell lines that show the command at work.
+    const char* options = "";
+    const char* example = nullptr;
 };
 
 std::span<const Command> stringCommands();
