@@ -1050,6 +1050,7 @@ TQ_API char* oxWinAPI_readString(char* buffer, int size, oxStream* stream, int k
  * learn how much arrived, prefill the array. */
 TQ_API int msapiFile_readColourTableToRGBArray(unsigned char* rgb, const char* path) TQ_NOEXCEPT;
 
+/* ======================================================================== */
 /* Design-file properties                                                   */
 /* ======================================================================== */
 /* @section designprops */
