@@ -30,7 +30,8 @@ std::basic_string<C> list(C* text) {
 }  // namespace
 
 TEST(ColumnAccess, LookupAndConversions) {
-    EXPECT_EQ(tqDBUtils_findSqlColumnName(&row, "AMOUNT") * 10 + tqDBUtils_findSqlColumnName(&row, "amoun"), 10);
+    EXPECT_EQ(tqDBUtils_findSqlColumnName(&row, "ID") * 100 + tqDBUtils_findSqlColumnName(&row, "AMOUNT") * 10 +
+                  tqDBUtils_findSqlColumnName(&row, "amoun"), 110);
     EXPECT_EQ(tqDBUtils_getSqlColumnDataPA(&row, "label"), values[3]);
     EXPECT_DOUBLE_EQ(tqDBUtils_getSqlColumnInt(&row, "label") * 10 + tqDBUtils_getSqlColumnDouble(&row, "Label"), -132.7);
     EXPECT_EQ(tqDBUtils_getSqlColumnInt(&row, "amount") + tqDBUtils_getSqlColumnInt(&row, "none"), 0);
