@@ -159,6 +159,13 @@ TEST_P(CliTables, ViewsKeyNamedColumnsAndLongTables) {
     for (int i = 1; i <= 20001; ++i) csv << i << "," << (i % 2 ? std::string() : "even") << "\n";
     ASSERT_EQ(orvane("write-table " + source_ + " long " + file("long.csv", csv.str()) + " 2>/dev/null").status, 0);
     EXPECT_EQ(read(source_, "long"), csv.str());
+    // The progress line goes to a terminal only (`script` gives the command one).
+    const std::string longRead = cli() + " read-table " + source_ + " long";
+    EXPECT_EQ(run(env_ + longRead + " 2>&1 >/dev/null").out, "");
+    if (::access("/usr/bin/script", X_OK) != 0) return;
+    const std::string tty = run(env_ + "script -qec " + quote(longRead + " >/dev/null") + " /dev/null").out;
+    EXPECT_NE(tty.find("read-table: 64 of 20001 rows, "), std::string::npos) << tty;
+    EXPECT_NE(tty.find(" rows/s, ETA "), std::string::npos) << tty;
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, CliTables, ::testing::Values(false, true),
