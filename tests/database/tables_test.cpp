@@ -102,7 +102,8 @@ TEST(DbTablesNoSource, NullArgumentsAndTheEmptyArray) {
                   tqDBWin_createTableFromSqlData(u"t", nullptr, msg) + tqDBWin_createTableFromSqlData(nullptr, &d, msg) +
                   tqDBWin_dropTableW(nullptr, msg), 7 * G);
     // Not connected (as for a missing table): a read finds no table; creation fails with its message (-2, no
-    // connection: an empty text is recorded under it).
+    // connection: an empty text is recorded under it). Earlier tests of the process may have left a connection.
+    tqDBWin_disconnectDatabase();
     EXPECT_TRUE(tqDBWin_readEntireTable(u"t", &rows, &count, msg) == 0 && count == 0 && rows == reinterpret_cast<SQLDADescriptor*>(0x1));
     const std::string noTable = "ERROR: Couldn't describe table 's'.\nThe database server returned the following error message:\n\n";
     char amsg[768] = "untouched";
