@@ -88,8 +88,8 @@ TEST(Doubles, DeviationTextsTrimmingAndPointSort) {
 }
 
 TEST(BitMask, OperationsListTextsAndIntegerList) {
-    unsigned char m[2] = {0, 0};
-    // {bit, operation, result, mask bytes after it}, applied in order to one 2-byte mask.
+    unsigned char m[3] = {0, 0, 0xFF};  // a 2-byte mask and a guard byte that no operation may touch or read
+    // {bit, operation, result, mask bytes after it}, applied in order to the mask.
     const int steps[][5] = {{9, 3, 0, 0x00, 0x02},  {16, 3, 0, 0x00, 0x02}, {0, 9, 9, 0x00, 0x02},
                             {0, 10, 9, 0x00, 0x02}, {9, 6, 0, 0x00, 0x02},  {8, 6, 1, 0x00, 0x02},
                             {99, 6, 0, 0x00, 0x02}, {0, 8, 0, 0x00, 0x02},  {9, 5, 0, 0x00, 0x00},
@@ -98,7 +98,7 @@ TEST(BitMask, OperationsListTextsAndIntegerList) {
                             {0, 1, 0, 0xFF, 0xFF},  {0, 11, 0, 0xFF, 0xFF}};
     for (const auto& s : steps) {
         const int r = tqMath_setBitMask(static_cast<unsigned>(s[0]), m, 2, s[1]);
-        EXPECT_EQ((Ints{r, m[0], m[1]}), (Ints{s[2], s[3], s[4]})) << "operation " << s[1] << " bit " << s[0];
+        EXPECT_EQ((Ints{r, m[0], m[1], m[2]}), (Ints{s[2], s[3], s[4], 0xFF})) << "operation " << s[1] << " bit " << s[0];
     }
     EXPECT_EQ(tqMath_setBitMask(0, nullptr, 2, 1) + tqMath_setBitMask(0, m, 0, 9), 0);
     EXPECT_EQ(tqMath_extractBitsFromLong(0x12345678u, 8, 15), 0x56u);
