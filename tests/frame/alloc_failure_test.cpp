@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "orvane.h"
 
@@ -33,43 +35,26 @@ struct HeapScript {
 HeapScript g;
 
 struct Arm {
-    explicit Arm(size_t limit, bool refuseReserve = false) {
-        g = HeapScript{};
-        g.limit = limit;
-        g.refuseReserve = refuseReserve;
-        g.armed = true;
-    }
+    explicit Arm(size_t limit, bool refuseReserve = false) { g = HeapScript{true, refuseReserve, limit}; }
     ~Arm() { g.armed = false; }
 };
 
-void logTry(size_t n) {
+// Logs an armed request and tells whether the heap refuses it.
+bool refused(size_t n) {
+    if (!g.armed) return false;
     if (g.triedCount < 64) g.tried[g.triedCount++] = n;
+    return n > g.limit;
 }
 
 }  // namespace
 
 extern "C" {
 void* malloc(size_t n) {
-    if (g.armed && n == 65536) {
-        if (g.refuseReserve) return nullptr;
-        return g.reserve = __libc_malloc(n);
-    }
-    return __libc_malloc(n);
+    if (!g.armed || n != 65536) return __libc_malloc(n);
+    return g.refuseReserve ? nullptr : (g.reserve = __libc_malloc(n));
 }
-void* calloc(size_t a, size_t b) {
-    if (g.armed) {
-        logTry(a * b);
-        if (a * b > g.limit) return nullptr;
-    }
-    return __libc_calloc(a, b);
-}
-void* realloc(void* p, size_t n) {
-    if (g.armed) {
-        logTry(n);
-        if (n > g.limit) return nullptr;
-    }
-    return __libc_realloc(p, n);
-}
+void* calloc(size_t a, size_t b) { return refused(a * b) ? nullptr : __libc_calloc(a, b); }
+void* realloc(void* p, size_t n) { return refused(n) ? nullptr : __libc_realloc(p, n); }
 void free(void* p) {
     if (g.armed && p && p == g.reserve) g.reserveFreed = true;
     __libc_free(p);
@@ -78,38 +63,30 @@ void free(void* p) {
 
 namespace {
 
-std::vector<size_t> tried() { return std::vector<size_t>(g.tried, g.tried + g.triedCount); }
+using Sizes = std::vector<size_t>;
+Sizes tried() { return Sizes(g.tried, g.tried + g.triedCount); }
 
 TEST(CallocBufferUnderPressure, HalvesUntilTheHeapAgreesAndReleasesTheReserve) {
-    unsigned obtained = 0;
-    void* block;
-    {
-        Arm arm(1000);
-        block = tqMisc_callocBuffer(10000, &obtained);
+    // {heap limit, reserve refused, request, count after, sizes tried}: nothing at all
+    // leaves one in the count; no reserve means no attempt.
+    const std::tuple<size_t, bool, unsigned, unsigned, Sizes> cases[] = {
+        {1000, false, 10000, 625, {10000, 5000, 2500, 1250, 625}}, {0, false, 7, 1, {7, 3, 1}}, {SIZE_MAX, true, 300, 300, {}}};
+    for (const auto& [limit, refuseReserve, request, count, sizes] : cases) {
+        unsigned obtained = 0;
+        void* block;
+        {
+            Arm arm(limit, refuseReserve);
+            block = tqMisc_callocBuffer(request, &obtained);
+        }
+        EXPECT_EQ(obtained, count);
+        EXPECT_EQ(tried(), sizes);
+        EXPECT_EQ(g.reserveFreed, !refuseReserve);
+        EXPECT_EQ(block != nullptr, limit == 1000);
+        if (block) {
+            EXPECT_EQ(tqMisc_isDataNull(static_cast<unsigned char*>(block), static_cast<int>(obtained)), 1);
+        }
+        tqMisc_freeBuffer(&block);
     }
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(obtained, 625u);
-    EXPECT_EQ(tried(), (std::vector<size_t>{10000, 5000, 2500, 1250, 625}));
-    EXPECT_TRUE(g.reserveFreed);
-    EXPECT_EQ(tqMisc_isDataNull(static_cast<unsigned char*>(block), static_cast<int>(obtained)), 1);
-    tqMisc_freeBuffer(&block);
-}
-
-TEST(CallocBufferUnderPressure, NothingAtAllLeavesOneInTheCount) {
-    unsigned obtained = 0;
-    Arm arm(0);
-    EXPECT_EQ(tqMisc_callocBuffer(7, &obtained), nullptr);
-    EXPECT_EQ(obtained, 1u);
-    EXPECT_EQ(tried(), (std::vector<size_t>{7, 3, 1}));
-    EXPECT_TRUE(g.reserveFreed);
-}
-
-TEST(CallocBufferUnderPressure, NoReserveMeansNoAttempt) {
-    unsigned obtained = 0;
-    Arm arm(SIZE_MAX, /*refuseReserve=*/true);
-    EXPECT_EQ(tqMisc_callocBuffer(300, &obtained), nullptr);
-    EXPECT_EQ(obtained, 300u);
-    EXPECT_EQ(g.triedCount, 0);
 }
 
 TEST(ReallocBufferUnderPressure, KeepsTheContentsAndTheOldBlockOnFailure) {
@@ -128,7 +105,7 @@ TEST(ReallocBufferUnderPressure, KeepsTheContentsAndTheOldBlockOnFailure) {
     {
         Arm arm(150);
         grown = tqMisc_reallocBuffer(block, 1000, &obtained);
-        EXPECT_EQ(tried(), (std::vector<size_t>{1000, 500, 250, 125}));
+        EXPECT_EQ(tried(), (Sizes{1000, 500, 250, 125}));
     }
     ASSERT_NE(grown, nullptr);
     EXPECT_EQ(obtained, 125u);
@@ -144,7 +121,8 @@ TEST(ReallocBufferUnderPressure, KeepsTheContentsAndTheOldBlockOnFailure) {
     tqMisc_freeBuffer(&grown);
 }
 
-TEST(DynamicStringUnderPressure, BlocksFitTheTextExactly) {
+// Blocks fit the text exactly; a growth that fails drops the string.
+TEST(DynamicStringUnderPressure, BlocksFitTheTextAndFailedGrowthDropsIt) {
     char* s = nullptr;
     tqWChar* w = nullptr;
     {
@@ -156,24 +134,16 @@ TEST(DynamicStringUnderPressure, BlocksFitTheTextExactly) {
     }
     EXPECT_STREQ(s, "abcd");
     EXPECT_EQ(std::u16string(w), u"abcd");
-    EXPECT_EQ(tried(), (std::vector<size_t>{1, 3, 5, 2, 6, 10}));
-    tqStringDynamic_freeA(&s);
-    tqStringDynamic_freeW(&w);
-}
-
-TEST(DynamicStringUnderPressure, FailedGrowthDropsTheString) {
-    char* s = nullptr;
-    tqStringDynamic_addA(&s, "abc");
-    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(tried(), (Sizes{1, 3, 5, 2, 6, 10}));
     {
         Arm arm(0);
         tqStringDynamic_addA(&s, "def");
     }
     EXPECT_EQ(s, nullptr);
     tqStringDynamic_addA(&s, "new");
-    ASSERT_NE(s, nullptr);
     EXPECT_STREQ(s, "new");
     tqStringDynamic_freeA(&s);
+    tqStringDynamic_freeW(&w);
 }
 
 // The real thing: a child process whose address space is capped asks for 3 GiB and must
@@ -183,22 +153,18 @@ TEST(CallocBufferUnderPressure, AddressSpaceLimitInAChildProcess) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         long pages = 0;
-        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
-            std::fclose(f);
-        }
+        FILE* f = std::fopen("/proc/self/statm", "r");
+        if (!f || std::fscanf(f, "%ld", &pages) != 1) _exit(9);
         const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (256u << 20);
         const rlimit lim{cap, cap};
         if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(10);
         const unsigned request = 3u << 30;
         unsigned obtained = 0;
         auto* block = static_cast<unsigned char*>(tqMisc_callocBuffer(request, &obtained));
-        if (!block) _exit(11);
-        if (obtained >= request || obtained < (16u << 20)) _exit(12);
         unsigned shifted = request;
         while (shifted > obtained) shifted >>= 1;
-        if (shifted != obtained) _exit(13);
-        if (block[obtained - 1] != 0 || block[obtained / 2] != 0) _exit(14);
+        if (!block || obtained >= request || obtained < (16u << 20) || shifted != obtained) _exit(11);
+        if (block[obtained - 1] != 0 || block[obtained / 2] != 0) _exit(12);
         block[obtained - 1] = 1;
         // Twice the size obtained was refused, or it would have been returned.
         void* bigger = __libc_calloc(static_cast<size_t>(obtained) * 2, 1);

@@ -11,6 +11,8 @@
 
 namespace {
 
+using Ints = std::vector<int>;
+
 // Every link agrees with its neighbours: prev/next mirror each other, only a chain's
 // first node carries the parent link and it points at the chain's owner; no node twice.
 bool linked(tqListNode* chain, tqListNode* owner, std::set<tqListNode*>& seen) {
@@ -26,9 +28,10 @@ bool linked(tqListNode* list) {
     return linked(list, nullptr, seen);
 }
 
-// Members' first int, in walk order ('-' for no data).
-std::vector<int> values(tqListNode* list) {
-    std::vector<int> out;
+// Members' first int, in walk order ('-' for no data); {-1} when a link is broken.
+Ints values(tqListNode* list) {
+    if (!linked(list)) return {-1};
+    Ints out;
     for (int i = 1, n = tqList_getSize(list); i <= n; ++i) {
         auto* d = static_cast<int*>(tqList_getMemberByIndex(list, i));
         out.push_back(d ? *d : '-');
@@ -50,8 +53,7 @@ tqListNode* addChildTo(tqListNode* owner, int v) {
     c->data = malloc(sizeof(int));
     std::memcpy(c->data, &v, sizeof v);
     c->parent = owner;
-    owner->child = c;
-    return c;
+    return owner->child = c;
 }
 void addChild(tqListNode* list, int position, int v) { addChildTo(tqList_getNodeByIndex(list, position), v); }
 
@@ -69,70 +71,58 @@ TEST(LinkedList, EditsKeepEveryLinkIntact) {
     EXPECT_EQ(tqList_getSize(nullptr), -1);
     tqListNode* l = tqList_create(12, 0x31, 77, 3);
     ASSERT_TRUE(l);
-    EXPECT_EQ(l->flags, 0x31u | TQLIST_HEAD);
-    EXPECT_EQ(tqList_getSize(l), 3);
+    EXPECT_EQ((std::vector<long>{l->flags, tqList_getSize(l)}), (std::vector<long>{0x31 | TQLIST_HEAD, 3}));
     EXPECT_EQ(tqList_getNodeByIndex(l, 0), l);
-    EXPECT_EQ(tqList_getMemberByIndex(l, 0), nullptr);
-    EXPECT_FALSE(tqList_getNodeByIndex(l, 4) || tqList_getNodeByIndex(l, -1));
+    EXPECT_FALSE(tqList_getMemberByIndex(l, 0) || tqList_getNodeByIndex(l, 4) || tqList_getNodeByIndex(l, -1));
     for (int i = 1; i <= 3; ++i) {
         const tqListNode* n = tqList_getNodeByIndex(l, i);
-        EXPECT_EQ((std::vector<long>{!n->data, n->dataSize, n->flags, n->userValue}),
-                  (std::vector<long>{1, 12, 0x31, 77}));
+        EXPECT_EQ((std::vector<long>{!n->data, n->dataSize, n->flags, n->userValue}), (std::vector<long>{1, 12, 0x31, 77}));
     }
     tqList_destroy(&l);
     EXPECT_EQ(l, nullptr);
     l = listOf({1, 2});
-    int x = 9;
+    int x = 9, y = 5;
     tqList_insertAfterMemberIndex(l, 1, 2, &x);
-    EXPECT_EQ(values(l), (std::vector<int>{1, 9, 9, 2}));
     EXPECT_NE(tqList_getMemberByIndex(l, 2), tqList_getMemberByIndex(l, 3));  // separate copies
-    int y = 5;
     tqList_insertAfterMemberIndex(l, 99, 1, &y);
     tqList_insertAfterMemberIndex(l, -1, 1, &y);
-    EXPECT_EQ(values(l), (std::vector<int>{1, 9, 9, 2, 5, 5}));
+    EXPECT_EQ(values(l), (Ints{1, 9, 9, 2, 5, 5}));
     tqList_setMemberByIndex(l, 1, nullptr);
     tqList_setMemberByIndex(l, 2, &y);
-    EXPECT_EQ(values(l), (std::vector<int>{'-', 5, 9, 2, 5, 5}));
-    EXPECT_TRUE(linked(l));
+    EXPECT_EQ(values(l), (Ints{'-', 5, 9, 2, 5, 5}));
     tqList_destroy(&l);
     l = listOf({1, 2, 3, 4, 5});
     tqList_deleteMemberByIndex(l, 0, 1);
     tqList_deleteMemberByIndex(l, 1, 0);
     tqList_deleteMemberByIndex(nullptr, 1, 1);
     tqList_deleteMemberByIndex(l, 3, 2);
-    EXPECT_EQ(values(l), (std::vector<int>{1, 5}));
-    EXPECT_TRUE(linked(l));
+    EXPECT_EQ(values(l), (Ints{1, 5}));
     tqList_destroy(&l);
     l = listOf({1, 2, 3, 4});
     tqList_moveMemberByIndex(l, 1, 3);
-    EXPECT_EQ(values(l), (std::vector<int>{2, 3, 1, 4}));
+    EXPECT_EQ(values(l), (Ints{2, 3, 1, 4}));
     tqList_moveMemberByIndex(l, 2, 2);  // onto itself
     tqList_moveMemberByIndex(l, 0, 2);
     tqList_moveMemberByIndex(l, 2, 0);
     tqList_swapMembersByIndex(l, 0, 1);
-    EXPECT_EQ(values(l), (std::vector<int>{2, 3, 1, 4}));
+    EXPECT_EQ(values(l), (Ints{2, 3, 1, 4}));
     tqListNode* n1 = tqList_getNodeByIndex(l, 1);
     tqList_swapMembersByIndex(l, 1, 4);
-    EXPECT_EQ(values(l), (std::vector<int>{4, 3, 1, 2}));
+    EXPECT_EQ(values(l), (Ints{4, 3, 1, 2}));
     EXPECT_EQ(tqList_getNodeByIndex(l, 1), n1);  // data moved, the node did not
-    EXPECT_TRUE(linked(l));
     // Tree [4 [7 [8]], 3, 1, 2]: positions 1=4, 2=7, 3=8, 4=3.
     addChild(l, 1, 7);
     addChild(l, 2, 8);
-    EXPECT_EQ(tqList_getSize(l), 6);
-    EXPECT_EQ(values(l), (std::vector<int>{4, 7, 8, 3, 1, 2}));
     EXPECT_EQ(*static_cast<int*>(tqList_getLastChildNode(l->next)->data), 8);
     tqList_moveMemberByIndex(l, 1, 3);  // into its own subtree: refused
     tqList_deleteMemberByIndex(l, 5, 1);  // owns a child chain: kept
-    EXPECT_EQ(values(l), (std::vector<int>{4, 7, 8, 3, 1, 2}));
+    EXPECT_EQ(values(l), (Ints{4, 7, 8, 3, 1, 2}));
     // Moving the first node of a child chain out: the owner's child link follows.
     tqList_moveMemberByIndex(l, 3, 6);
-    EXPECT_EQ(values(l), (std::vector<int>{4, 7, 3, 1, 2, 8}));
-    EXPECT_TRUE(linked(l));
+    EXPECT_EQ(values(l), (Ints{4, 7, 3, 1, 2, 8}));
     tqList_deleteMemberByIndex(l, 1, 2);  // the first node of 4's child chain
     EXPECT_EQ(l->next->child, nullptr);
-    EXPECT_EQ(values(l), (std::vector<int>{4, 3, 1, 2, 8}));
-    EXPECT_TRUE(linked(l));
+    EXPECT_EQ(values(l), (Ints{4, 3, 1, 2, 8}));
     releases = 0;
     tqList_deleteMemberByIndexExt(l, 1, 5, countRelease);
     EXPECT_EQ(releases, 1);
@@ -151,29 +141,26 @@ TEST(LinkedList, WalkSearchSortAndTeardown) {
     EXPECT_EQ(tqList_searchForData(l, visitor, &sawNull), tqList_getMemberByIndex(l, 2));
     EXPECT_FALSE(tqList_search(l, nullptr, nullptr) || tqList_processMembers(l, nullptr, nullptr));
     EXPECT_EQ(tqList_sort(l, greater, nullptr), 0);
-    EXPECT_EQ(values(l), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(values(l), (Ints{1, 2, 3}));
     auto abort7 = [](int* swap, tqListNode*, tqListNode*, void*) { return *swap = 7; };
-    const int nine = 9;
+    int nine = 9, five = 5, four = 4;
     tqList_setMemberByIndex(l, 1, &nine);
     EXPECT_EQ(tqList_sort(l, abort7, nullptr), 7);
-    EXPECT_EQ(values(l), (std::vector<int>{9, 2, 3}));
+    EXPECT_EQ(values(l), (Ints{9, 2, 3}));
     // Deep sort orders a child chain in place; a shallow sort leaves it.
     addChild(l, 2, 6);
-    int five = 5, four = 4;
     tqList_insertAfterMemberIndex(l, 3, 1, &five);  // inside the child chain
     tqList_insertAfterMemberIndex(l, 3, 1, &four);
-    EXPECT_EQ(values(l), (std::vector<int>{9, 2, 6, 4, 5, 3}));
+    EXPECT_EQ(values(l), (Ints{9, 2, 6, 4, 5, 3}));
     tqList_sortExt(l, greater, nullptr, 0);
-    EXPECT_EQ(values(l), (std::vector<int>{2, 3, 6, 4, 5, 9}));
+    EXPECT_EQ(values(l), (Ints{2, 3, 6, 4, 5, 9}));
     tqList_sort(l, greater, nullptr);
-    EXPECT_EQ(values(l), (std::vector<int>{2, 3, 4, 5, 6, 9}));
-    EXPECT_TRUE(linked(l));
+    EXPECT_EQ(values(l), (Ints{2, 3, 4, 5, 6, 9}));
     EXPECT_EQ(tqList_getLastSiblingNode(l), tqList_getNodeByIndex(l, 6));
     releases = 0;
     tqList_setMemberByIndex(l, 0, &five);  // the head has data too now
     tqList_destroyExt(&l, countRelease);
-    EXPECT_EQ(releases, 7);
-    EXPECT_EQ(l, nullptr);
+    EXPECT_EQ(releases * (l == nullptr), 7);
     tqList_destroy(nullptr);
     // A deep tree is walked and freed without recursion.
     l = listOf({0});
@@ -187,18 +174,16 @@ TEST(LinkedList, WalkSearchSortAndTeardown) {
 
 #ifndef __SANITIZE_ADDRESS__
 // Insertion that runs out of memory stops with the list still correctly linked. A child
-// process with a small address-space limit makes the heap refuse the data blocks.
+// process with a small address-space limit makes the heap refuse the 1 GiB data blocks
+// (the data pointer is never read).
 void insertUnderSmallHeap() {
-    tqListNode* l = tqList_create(0x40000000u, 0, 0, 2);  // 1 GiB data blocks
+    tqListNode* l = tqList_create(0x40000000u, 0, 0, 2);
     const rlimit limit{512u << 20, 512u << 20};
     setrlimit(RLIMIT_AS, &limit);
     static const char small[16] = {};
-    // The data pointer is never read: no 1 GiB block can be had.
     tqList_insertAfterMemberIndex(l, 1, 3, small);
     tqList_setMemberByIndex(l, 2, small);
-    const bool ok = linked(l) && tqList_getSize(l) == 2 && tqList_getMemberByIndex(l, 2) == nullptr;
-    tqList_destroy(&l);
-    std::exit(ok ? 0 : 1);
+    std::exit(linked(l) && tqList_getSize(l) == 2 && tqList_getMemberByIndex(l, 2) == nullptr ? 0 : 1);
 }
 
 TEST(LinkedList, InsertionStopsCleanlyWhenTheHeapRefuses) {
@@ -212,38 +197,27 @@ TEST(LinkedList, InsertionStopsCleanlyWhenTheHeapRefuses) {
 TEST(LinkedList, WalkReadsTheOwnersNextAfterItsChildChain) {
     struct Walk {
         tqListNode* list;
-        int editAt;  // the value whose visit edits the list
         bool insert;
-        std::vector<int> seen;
+        int editAt = 10;  // the value whose visit edits the list
+        Ints seen;
     };
     auto visitor = [](void* data, void* ctx) {
         auto* w = static_cast<Walk*>(ctx);
-        if (!data) return 0;
-        const int v = *static_cast<int*>(data);
-        w->seen.push_back(v);
-        if (v == w->editAt) {
-            const int seven = 7;
-            if (w->insert) tqList_insertAfterMemberIndex(w->list, 1, 1, &seven);  // after the owner
-            else tqList_deleteMemberByIndex(w->list, 1, 3);                     // the owner's next
-        }
+        const int v = data ? *static_cast<int*>(data) : 0, seven = 7;
+        if (data) w->seen.push_back(v);
+        if (v == w->editAt && w->insert) tqList_insertAfterMemberIndex(w->list, 1, 1, &seven);  // after the owner
+        if (v == w->editAt && !w->insert) tqList_deleteMemberByIndex(w->list, 1, 3);            // the owner's next
         return v == 7 ? 1 : 0;
     };
     for (bool insert : {true, false}) {
         tqListNode* l = listOf({1, 2, 3});  // 1 owns [10]: walk 1, 10, 2, 3
         addChild(l, 1, 10);
-        Walk w{l, 10, insert, {}};
+        Walk w{l, insert, 10, {}};
         void* found = tqList_searchForData(l, visitor, &w);
-        if (insert) {
-            ASSERT_NE(found, nullptr);
-            EXPECT_EQ(*static_cast<int*>(found), 7);
-            EXPECT_EQ(w.seen, (std::vector<int>{1, 10, 7}));
-        } else {
-            EXPECT_EQ(found, nullptr);
-            EXPECT_EQ(w.seen, (std::vector<int>{1, 10, 3}));
-        }
+        EXPECT_EQ(found ? *static_cast<int*>(found) : 0, insert ? 7 : 0);
+        EXPECT_EQ(w.seen, insert ? (Ints{1, 10, 7}) : (Ints{1, 10, 3}));
         EXPECT_TRUE(linked(l));
         w.editAt = -1;
-        w.seen.clear();
         EXPECT_EQ(tqList_processMembers(l, visitor, &w), insert ? tqList_getNodeByIndex(l, 3) : nullptr);
         tqList_destroy(&l);
     }

@@ -125,22 +125,22 @@ TEST(PluginWire, RefusedAndFailedOpens) {
     }
     EXPECT_NE(log.text().find("ERROR: Server did not like connection. Error (NO)\n"), std::string::npos);
     log.clear();
+    // Every failed open still ends its trace with its last line, also when the server
+    // hangs up before its banner; a port without digits is port 0.
     socketData* untouched = reinterpret_cast<socketData*>(&log);
     EXPECT_EQ(tqServer_openConnectionToPlugin(&untouched, "no-such-host.invalid", "1", "x", nullptr), 3);
-    EXPECT_NE(log.text().find("Unknown host.\nLookupAddress failed: Host not found\n"), std::string::npos);
     EXPECT_EQ(tqServer_openConnectionToPlugin(&untouched, "127.0.0.1", "abc", "x", nullptr), 3);
-    EXPECT_NE(log.text().find("127.0.0.1 : 0\n"), std::string::npos);  // no digits: port 0
-    EXPECT_NE(log.text().find("EstablishConnection failed: Connection refused\n"), std::string::npos);
-    EXPECT_EQ(untouched, reinterpret_cast<socketData*>(&log));
     EXPECT_EQ(tqServer_openConnectionToPlugin(nullptr, "127.0.0.1", "1", "x", nullptr), 3);
-    // Every failed open still ends its trace with its last line, also when the server
-    // hangs up before its banner.
     {
         ScriptedServer server([](int) {});
         EXPECT_EQ(tqServer_openConnectionToPlugin(&untouched, "127.0.0.1", server.port().c_str(), "x", nullptr), 3);
     }
+    EXPECT_EQ(untouched, reinterpret_cast<socketData*>(&log));
     const std::string text = log.text(), done = "tqServer_openConnectionToPlugin() Done\n";
-    EXPECT_NE(text.find("Connection closed by peer.\nBanner read failed Could not send open socket"), std::string::npos);
+    for (const char* line : {"Unknown host.\nLookupAddress failed: Host not found\n", "127.0.0.1 : 0\n",
+                             "EstablishConnection failed: Connection refused\n",
+                             "Connection closed by peer.\nBanner read failed Could not send open socket"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
     auto count = [&](const std::string& line) {
         std::size_t n = 0;
         for (std::size_t at = 0; (at = text.find(line, at)) != std::string::npos; ++at) ++n;
@@ -196,23 +196,21 @@ TEST(PluginWire, HostileReplies) {
     EXPECT_NE(log.text().find("Error opening return file '/nonexistent-dir/f'.\n"), std::string::npos);
 }
 
-TEST(PluginWire, ServerGoneDuringUploadAndClose) {
+// A server that goes away during an upload, and one that never sends its banner.
+TEST(PluginWire, ServerGoneDuringUploadAndSilentServer) {
     LogFile log;
     std::ofstream(log.dir + "/big.bin") << std::string(8 << 20, 'q');
-    ScriptedServer server([](int fd) { greet(fd), readExactly(fd, std::string(5, 0).data(), 5), resetConnection(fd); });
-    socketData* c = openAt(server.port());
-    EXPECT_EQ(tqServer_sendFileToPlugin(c, (log.dir + "/big.bin").c_str()), 0);  // the header went out
-    tqServer_closeConnectionToPlugin(c);
-    for (const char* line : {"Sending request failed: ", "Could not send plugin close.\n", "Shut down failed: "})
-        EXPECT_NE(log.text().find(line), std::string::npos) << line;
-}
-
-TEST(PluginWire, SilentServerTimesOutTheBanner) {
-    LogFile log;
+    {
+        ScriptedServer server([](int fd) { greet(fd), readExactly(fd, std::string(5, 0).data(), 5), resetConnection(fd); });
+        socketData* c = openAt(server.port());
+        EXPECT_EQ(tqServer_sendFileToPlugin(c, (log.dir + "/big.bin").c_str()), 0);  // the header went out
+        tqServer_closeConnectionToPlugin(c);
+    }
     ScriptedServer server([](int fd) { readToEnd(fd, 30); });
     socketData* c = nullptr;
     EXPECT_EQ(tqServer_openConnectionToPlugin(&c, "127.0.0.1", server.port().c_str(), "t", nullptr), 3);
     EXPECT_EQ(c, nullptr);
-    EXPECT_NE(log.text().find("Select timeout.\nBanner read failed Could not send open socket to server 127.0.0.1"),
-              std::string::npos);
+    for (const char* line : {"Sending request failed: ", "Could not send plugin close.\n", "Shut down failed: ",
+                             "Select timeout.\nBanner read failed Could not send open socket to server 127.0.0.1"})
+        EXPECT_NE(log.text().find(line), std::string::npos) << line;
 }

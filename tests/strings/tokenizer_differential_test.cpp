@@ -27,20 +27,11 @@ std::pair<std::string, int> reference(const std::string& text, const Sets& s, in
     std::string token;
     while (p < w.size()) {
         const char c = w[p];
-        if (in(s.quotes, c)) {
-            quoted = !quoted;
-            ++p;
-        } else if (!quoted && in(s.seps, c)) {
-            ++p;
-            break;
-        } else if (!quoted && in(s.stops, c)) {
-            break;
-        } else if (!quoted && in(s.ignore, c)) {
-            ++p;
-        } else {
-            token += c;
-            ++p;
-        }
+        if (!quoted && in(s.stops, c) && !in(s.seps, c) && !in(s.quotes, c)) break;
+        ++p;
+        if (in(s.quotes, c)) quoted = !quoted;
+        else if (!quoted && in(s.seps, c)) break;
+        else if (quoted || !in(s.ignore, c)) token += c;
     }
     while (!token.empty() && in(s.trim, token.back())) token.pop_back();
     return {token, static_cast<int>(p)};
@@ -73,20 +64,19 @@ TEST(TokenizerDifferential, MatchesTheRulesWhereverTheDestinationLies) {
                             : tqString_getTokenSizedExtA(dest, src, s.skip.c_str(), s.trim.c_str(), s.ignore.c_str(),
                                                          s.seps.c_str(), s.stops.c_str(), s.quotes.c_str(), maxLength);
         };
-        const std::string where = "text [" + text + "] skip [" + s.skip + "] trim [" + s.trim + "] ignore [" +
-                                  s.ignore + "] seps [" + s.seps + "] stops [" + s.stops + "] quotes [" + s.quotes +
-                                  "] max " + std::to_string(maxLength);
-        ASSERT_EQ(call(nullptr, text.c_str()), used) << where;
-        std::vector<char> apart(text.size() + 1, 'Q');
-        ASSERT_EQ(call(apart.data(), text.c_str()), used) << where;
-        ASSERT_EQ(std::string(apart.data()), token) << where;
-        // In place, and with the destination 1 to 20 characters above the text.
         const std::size_t shift = round % 21;
+        SCOPED_TRACE("text [" + text + "] skip [" + s.skip + "] trim [" + s.trim + "] ignore [" + s.ignore + "] seps [" +
+                     s.seps + "] stops [" + s.stops + "] quotes [" + s.quotes + "] max " + std::to_string(maxLength) +
+                     " shift " + std::to_string(shift));
+        ASSERT_EQ(call(nullptr, text.c_str()), used);
+        std::vector<char> apart(text.size() + 1, 'Q');
+        ASSERT_EQ(call(apart.data(), text.c_str()), used);
+        ASSERT_EQ(std::string(apart.data()), token);
+        // In place, and with the destination 1 to 20 characters above the text.
         std::vector<char> block(shift + text.size() + 1 + 32, 'Q');
-        std::copy(text.begin(), text.end(), block.begin());
-        block[text.size()] = '\0';
-        ASSERT_EQ(call(block.data() + shift, block.data()), used) << where << " shift " << shift;
-        ASSERT_EQ(std::string(block.data() + shift), token) << where << " shift " << shift;
+        std::copy(text.c_str(), text.c_str() + text.size() + 1, block.begin());
+        ASSERT_EQ(call(block.data() + shift, block.data()), used);
+        ASSERT_EQ(std::string(block.data() + shift), token);
     }
 }
 

@@ -13,21 +13,11 @@
 
 namespace reference {
 
-inline bool sameChar(char p, char t, bool cs) {
-    return cs ? p == t : std::toupper(static_cast<unsigned char>(p)) == std::toupper(static_cast<unsigned char>(t));
-}
-
+inline int fold(char c, bool cs) { return cs ? static_cast<signed char>(c) : std::toupper(static_cast<unsigned char>(c)); }
+inline bool sameChar(char p, char t, bool cs) { return fold(p, cs) == fold(t, cs); }
 inline bool inRange(char a, char b, char c, bool cs) {
-    int lo, hi, x;
-    if (cs) {
-        lo = static_cast<signed char>(a), hi = static_cast<signed char>(b), x = static_cast<signed char>(c);
-    } else {
-        lo = std::toupper(static_cast<unsigned char>(a));
-        hi = std::toupper(static_cast<unsigned char>(b));
-        x = std::toupper(static_cast<unsigned char>(c));
-    }
-    if (lo > hi) std::swap(lo, hi);
-    return lo <= x && x <= hi;
+    const int lo = fold(a, cs), hi = fold(b, cs), x = fold(c, cs);
+    return std::min(lo, hi) <= x && x <= std::max(lo, hi);
 }
 
 inline int match(const char* pattern, const char* text, int level, bool cs) {

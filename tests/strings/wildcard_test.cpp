@@ -4,6 +4,7 @@
 #include <clocale>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "orvane.h"
 #include "strings/wildcard.hpp"
@@ -11,51 +12,44 @@
 
 namespace {
 
-int m(const char* p, const char* t, int level, int cs = 1) { return tqString_matchWithWildcardsExtA(p, t, level, cs); }
+int m(const std::string& p, const std::string& t, int level, int cs = 1) {
+    return tqString_matchWithWildcardsExtA(p.c_str(), t.c_str(), level, cs);
+}
 
 std::u16string widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string repeat(const std::string& piece, int n) {
+    std::string s;
+    while (n-- > 0) s += piece;
+    return s;
+}
 
 }  // namespace
 
 TEST(Wildcards, LevelsDifferAsDocumented) {
-    EXPECT_EQ(m("abc", "abc", 0), 1);
-    EXPECT_EQ(m("abc", "ABC", 0, 0), 0);  // level 0 ignores the case flag
-    EXPECT_EQ(m("a*", "abc", 0), 0);
-    EXPECT_EQ(m("*.txt", "report.TXT", 1, 0), 1);
-    EXPECT_EQ(m("*.txt", "report.TXT", 1, 1), 0);
-    EXPECT_EQ(m("a?c", "abc", 1), 1);
-    EXPECT_EQ(m("a?c", "a-c", 1), 0);  // "?" takes letters and digits only
-    EXPECT_EQ(m("*", "", 1), 1);
-    EXPECT_EQ(m("", "", 1), 1);
-    EXPECT_EQ(m("", "x", 1), 0);
-    EXPECT_EQ(m("ab*", "ab", 1), 1);
-    EXPECT_EQ(m("[a]", "[a]", 1), 1);  // no classes below level 2
-    EXPECT_EQ(m("[a-c]x", "bx", 2), 1);
-    EXPECT_EQ(m("[c-a]x", "bx", 2), 1);
-    EXPECT_EQ(m("[^a-c]x", "bx", 2), 0);
-    EXPECT_EQ(m("[^a]b[c]", "xbc", 2), 1);
-    EXPECT_EQ(m("[-a]", "-", 2), 1);
-    EXPECT_EQ(m("[a-c]", "B", 2, 0), 1);
-    EXPECT_EQ(m("[a-c]", "B", 2, 1), 0);
-    EXPECT_EQ(m("ab|c", "abc", 2), 0);  // "|" is literal below level 3
-    EXPECT_EQ(m("ab|c", "abc", 3), 1);
-    EXPECT_EQ(m("ab|c", "abxc", 3), 1);
-    EXPECT_EQ(m("ab|c", "abxyc", 3), 0);
-    EXPECT_EQ(m("a||d", "abcd", 3), 1);
-    EXPECT_EQ(m("[red,green]!", "green!", 3), 1);
-    EXPECT_EQ(m("[red,green]!", "green!", 2), 0);
-    EXPECT_EQ(m("[r*,g]x", "rrrx", 3), 0);  // the alternative commits to the longest piece
-    EXPECT_EQ(m("[r*,g]", "rrrx", 3), 1);
-    // An alternative takes at most 255 characters; one ending in "*" accepts the rest.
     const std::string longR = "r" + std::string(300, 'q');
-    EXPECT_EQ(m("[r*,g]", longR.c_str(), 3), 1);
-    EXPECT_EQ(m("[r*q,g]", longR.c_str(), 3), 0);
-    EXPECT_EQ(m("[a-c-x]", "-", 2), 1);  // a range uses its three characters; "-" is then a member
-    EXPECT_EQ(m("[a-c-x]", "d", 2), 0);
-    EXPECT_EQ(m("x", "x", -1), 0);  // a negative level only asks for an empty text
-    EXPECT_EQ(m("anything", "", -1), 1);
-    EXPECT_EQ(tqString_matchWithWildcards("a||||xy", "abxy", 3, 1), 1);
-    EXPECT_EQ(tqString_matchWithWildcards("a||||xy", "abxz", 3, 1), 0);
+    // {pattern, text, level, case-sensitive, answer}
+    const std::tuple<const char*, std::string, int, int, int> cases[] = {
+        {"abc", "abc", 0, 1, 1}, {"abc", "ABC", 0, 0, 0},  // level 0 ignores the case flag
+        {"a*", "abc", 0, 1, 0}, {"*.txt", "report.TXT", 1, 0, 1}, {"*.txt", "report.TXT", 1, 1, 0},
+        {"a?c", "abc", 1, 1, 1}, {"a?c", "a-c", 1, 1, 0},  // "?" takes letters and digits only
+        {"*", "", 1, 1, 1}, {"", "", 1, 1, 1}, {"", "x", 1, 1, 0}, {"ab*", "ab", 1, 1, 1},
+        {"[a]", "[a]", 1, 1, 1},  // no classes below level 2
+        {"[a-c]x", "bx", 2, 1, 1}, {"[c-a]x", "bx", 2, 1, 1}, {"[^a-c]x", "bx", 2, 1, 0}, {"[^a]b[c]", "xbc", 2, 1, 1},
+        {"[-a]", "-", 2, 1, 1}, {"[a-c]", "B", 2, 0, 1}, {"[a-c]", "B", 2, 1, 0},
+        {"ab|c", "abc", 2, 1, 0},  // "|" is literal below level 3
+        {"ab|c", "abc", 3, 1, 1}, {"ab|c", "abxc", 3, 1, 1}, {"ab|c", "abxyc", 3, 1, 0}, {"a||d", "abcd", 3, 1, 1},
+        {"[red,green]!", "green!", 3, 1, 1}, {"[red,green]!", "green!", 2, 1, 0},
+        {"[r*,g]x", "rrrx", 3, 1, 0},  // the alternative commits to the longest piece
+        {"[r*,g]", "rrrx", 3, 1, 1},
+        // An alternative takes at most 255 characters; one ending in "*" accepts the rest.
+        {"[r*,g]", longR, 3, 1, 1}, {"[r*q,g]", longR, 3, 1, 0},
+        {"[a-c-x]", "-", 2, 1, 1},  // a range uses its three characters; "-" is then a member
+        {"[a-c-x]", "d", 2, 1, 0},
+        {"x", "x", -1, 1, 0}, {"anything", "", -1, 1, 1},  // a negative level only asks for an empty text
+    };
+    for (const auto& [p, t, level, cs, want] : cases) EXPECT_EQ(m(p, t, level, cs), want) << p << " / " << t << " " << level;
+    EXPECT_EQ(tqString_matchWithWildcards("a||||xy", "abxy", 3, 1) * 10 + tqString_matchWithWildcards("a||||xy", "abxz", 3, 1), 10);
     EXPECT_EQ(tqString_matchWithWildcardsExtW(u"*.TXT", u"r\u00e9port.txt", 1, 0), 1);
     const std::string saved = std::setlocale(LC_ALL, nullptr);
     if (std::setlocale(LC_ALL, "C.UTF-8")) {  // "?" in wide text follows the locale's letters
@@ -97,51 +91,35 @@ TEST(Wildcards, AgreeWithTheDirectWalkOnGeneratedCases) {
             }
             const int cs = static_cast<int>(rng() & 1);
             const int want = reference::match(p.c_str(), t.c_str(), level, cs != 0);
-            const int a = tqString_matchWithWildcardsExtA(p.c_str(), t.c_str(), level, cs);
-            const int plain = tqString_matchWithWildcards(p.c_str(), t.c_str(), level, cs);
+            const int a = m(p, t, level, cs), plain = tqString_matchWithWildcards(p.c_str(), t.c_str(), level, cs);
             const int w = tqString_matchWithWildcardsExtW(widen(p).c_str(), widen(t).c_str(), level, cs);
             const int table = orvane::matchWildcards(p.c_str(), t.c_str(), level, cs, 0);
-            if (a != want || plain != want || w != want || table != want) {
-                ++failures;
-                ADD_FAILURE() << "level " << level << " cs " << cs << " pattern '" << p << "' text '" << t
-                              << "': walk " << want << ", ExtA " << a << ", plain " << plain << ", ExtW " << w << ", one pass " << table;
-            }
+            if (a != want || plain != want || w != want || table != want)
+                ++failures, ADD_FAILURE() << "level " << level << " cs " << cs << " pattern '" << p << "' text '" << t
+                                          << "': walk " << want << ", ExtA " << a << ", plain " << plain << ", ExtW "
+                                          << w << ", one pass " << table;
         }
     }
 }
 
-TEST(Wildcards, ManyStarsAndLongInputsStayCheapAndSafe) {
-    const std::string text(4096, 'a');
-    EXPECT_EQ(m("*a*a*a*a*a*a*a*a*b", text.c_str(), 1), 0);
-    std::string stars;
-    for (int k = 0; k < 128; ++k) stars += "*a";
-    EXPECT_EQ(m((stars + "b").c_str(), text.c_str(), 1), 0);
-    EXPECT_EQ(m(stars.c_str(), text.c_str(), 1), 1);
-    EXPECT_EQ(m("[*a*a*a*b,a]*[|a|a,a*]", text.c_str(), 3), 1);
-    // Far more wildcards than any real pattern: answered, not a stack overflow.
-    std::string deep;
-    for (int k = 0; k < 100000; ++k) deep += "*a";
-    EXPECT_EQ(m(deep.c_str(), "aa", 1), 0);
-    EXPECT_EQ(m(std::string(300, '[').c_str(), "ab", 3), 0);
-}
-
 // The answer never depends on how many wildcards there are: there is no depth at which
-// the walk gives up.
+// the walk gives up, and far more wildcards than any real pattern are no stack overflow.
 TEST(Wildcards, NoLimitOnTheNumberOfWildcards) {
     const std::string a4k(4096, 'a');
-    auto repeat = [](const std::string& piece, int n) {
-        std::string s;
-        while (n-- > 0) s += piece;
-        return s;
-    };
-    EXPECT_EQ(m((std::string(1001, '*') + "a").c_str(), "a", 1), 1);
-    EXPECT_EQ(m((std::string(1001, '|') + "a").c_str(), "a", 3), 1);
+    EXPECT_EQ(m("*a*a*a*a*a*a*a*a*b", a4k, 1), 0);
+    EXPECT_EQ(m(repeat("*a", 128) + "b", a4k, 1), 0);
+    EXPECT_EQ(m(repeat("*a", 128), a4k, 1), 1);
+    EXPECT_EQ(m("[*a*a*a*b,a]*[|a|a,a*]", a4k, 3), 1);
+    EXPECT_EQ(m(repeat("*a", 100000), "aa", 1), 0);
+    EXPECT_EQ(m(std::string(300, '['), "ab", 3), 0);
+    EXPECT_EQ(m(std::string(1001, '*') + "a", "a", 1), 1);
+    EXPECT_EQ(m(std::string(1001, '|') + "a", "a", 3), 1);
     EXPECT_EQ(tqString_matchWithWildcards((std::string(1001, '|') + "ab").c_str(), "xab", 3, 1), 1);
-    EXPECT_EQ(m(std::string(4096, '*').c_str(), a4k.c_str(), 1), 1);
-    EXPECT_EQ(m(repeat("?*", 2048).c_str(), a4k.c_str(), 1), 1);
-    EXPECT_EQ(m(repeat("?*", 4097).c_str(), a4k.c_str(), 1), 0);
-    EXPECT_EQ(m((repeat("a|", 1500) + "b").c_str(), (std::string(2000, 'a') + "b").c_str(), 3), 1);
-    EXPECT_EQ(m(repeat("[a,b*]", 4096).c_str(), a4k.c_str(), 3), 1);
+    EXPECT_EQ(m(std::string(4096, '*'), a4k, 1), 1);
+    EXPECT_EQ(m(repeat("?*", 2048), a4k, 1), 1);
+    EXPECT_EQ(m(repeat("?*", 4097), a4k, 1), 0);
+    EXPECT_EQ(m(repeat("a|", 1500) + "b", std::string(2000, 'a') + "b", 3), 1);
+    EXPECT_EQ(m(repeat("[a,b*]", 4096), a4k, 3), 1);
     EXPECT_EQ(tqString_matchWithWildcardsExtW(std::u16string(5000, u'*').c_str(), u"xyz", 1, 1), 1);
 }
 
@@ -151,14 +129,11 @@ TEST(Wildcards, NoLimitOnTheNumberOfWildcards) {
 void matchUnderSmallHeap() {
     const rlimit limit{256u << 20, 256u << 20};
     setrlimit(RLIMIT_AS, &limit);
-    std::string stars, classes, starred;
-    for (int k = 0; k < 999; ++k) stars += "*a";
-    for (int k = 0; k < 4096; ++k) classes += "[b,a|,|a*]", starred += k < 2048 ? "*[b,a|]" : "";
-    const std::string big(4u << 20, 'a'), a4k(4096, 'a'), a8k(8192, 'a');
+    const std::string stars = repeat("*a", 999), classes = repeat("[b,a|,|a*]", 4096), starred = repeat("*[b,a|]", 2048);
+    const std::string big(4u << 20, 'a'), a4k(4096, 'a');
     // Each class takes two letters ("a|" is tried longest first): 4096 of them need 8 KiB.
-    const bool ok = m(stars.c_str(), big.c_str(), 1) == 1 && m((stars + "b").c_str(), big.c_str(), 1) == 0 &&
-                    m((stars + "|a").c_str(), big.c_str(), 3) == 1 && m(classes.c_str(), a4k.c_str(), 3) == 0 &&
-                    m(classes.c_str(), a8k.c_str(), 3) == 1 && m(starred.c_str(), a4k.c_str(), 3) == 1 &&
+    const bool ok = m(stars, big, 1) == 1 && m(stars + "b", big, 1) == 0 && m(stars + "|a", big, 3) == 1 &&
+                    m(classes, a4k, 3) == 0 && m(classes, std::string(8192, 'a'), 3) == 1 && m(starred, a4k, 3) == 1 &&
                     orvane::matchWildcards(starred.c_str(), a4k.c_str(), 3, 1, 0) == 1;
     std::exit(ok ? 0 : 1);
 }
@@ -168,9 +143,8 @@ TEST(Wildcards, MemoryStaysLinearInTheText) {
 }
 #endif
 
-TEST(Wildcards, SingleCharacterHelpers) {
-    EXPECT_EQ(tqString_matchChar('a', 'A', 0), 1);
-    EXPECT_EQ(tqString_matchChar('a', 'A', 1), 0);
+TEST(Wildcards, HelpersSearchExpandAndRewrite) {
+    EXPECT_EQ(tqString_matchChar('a', 'A', 0) * 10 + tqString_matchChar('a', 'A', 1), 10);
     EXPECT_EQ(tqString_charIsWildCard('*', 1), 1);
     for (int level : {0, 2, 3}) EXPECT_EQ(tqString_charIsWildCard('*', level), 0);
     const char* t = "a.b;c";
@@ -179,37 +153,28 @@ TEST(Wildcards, SingleCharacterHelpers) {
     const char* p = "ab?c*";
     EXPECT_EQ(tqString_findFirstWildCard(p, 1), p + 2);
     EXPECT_EQ(tqString_findFirstWildCard(p, 2), nullptr);
-}
-
-TEST(Wildcards, SearchExpandAndRewrite) {
-    const char* t = "xxabyz";
-    EXPECT_EQ(tqString_findSubStringWithWildcards(t, "ab*z", 1), t + 2);
-    EXPECT_EQ(tqString_findSubStringWithWildcards(t, "ab?y", 1), nullptr);
-    const char* u = "xxabzy";
+    const char *x = "xxabyz", *u = "xxabzy";
+    EXPECT_EQ(tqString_findSubStringWithWildcards(x, "ab*z", 1), x + 2);
+    EXPECT_EQ(tqString_findSubStringWithWildcards(x, "ab?y", 1), nullptr);
     EXPECT_EQ(tqString_findSubStringWithWildcards(u, "ab?y", 1), u + 2);
     EXPECT_EQ(tqString_findSubStringWithWildcards(u, "abzy", 1), nullptr);
-
     char dest[512];
     const char* end = nullptr;
     tqString_expandFirstWildcard(dest, "*.txt", "report.txt", &end, 1);
-    EXPECT_STREQ(dest, "report");
-    EXPECT_STREQ(end, ".txt");
+    EXPECT_EQ(std::string(dest) + "|" + end, "report|.txt");
     tqString_expandFirstWildcard(dest, "ab?y", "xxabzy", nullptr, 1);
     EXPECT_STREQ(dest, "z");
     tqString_expandFirstWildcard(dest, "q*", "xxabzy", nullptr, 1);
     EXPECT_STREQ(dest, "");
-
-    tqString_replaceWithWildcards("report.txt", dest, "*.txt", "*.bak", 1);
-    EXPECT_STREQ(dest, "report.bak");
-    tqString_replaceWithWildcards("img_12.png", dest, "img_?2.*", "?-*-*", 1);
-    EXPECT_STREQ(dest, "1-png-");  // a replacement wildcard beyond the pattern's expands to nothing
-    tqString_replaceWithWildcards("report.doc", dest, "*.txt", "*.bak", 1);
-    EXPECT_STREQ(dest, "");
-    tqString_replaceWithWildcards("abc", dest, "abc", "xyz", 0);
-    EXPECT_STREQ(dest, "xyz");
-    const std::string longText(2000, 'q');
-    tqString_replaceWithWildcards(longText.c_str(), dest, "*", "**", 1);
-    EXPECT_EQ(std::string(dest), std::string(511, 'q'));  // cut at 511, never overrun
+    auto rewrite = [&](const char* text, const char* from, const char* to, int level) {
+        tqString_replaceWithWildcards(text, dest, from, to, level);
+        return std::string(dest);
+    };
+    EXPECT_EQ(rewrite("report.txt", "*.txt", "*.bak", 1), "report.bak");
+    EXPECT_EQ(rewrite("img_12.png", "img_?2.*", "?-*-*", 1), "1-png-");  // a wildcard beyond the pattern's is empty
+    EXPECT_EQ(rewrite("report.doc", "*.txt", "*.bak", 1), "");
+    EXPECT_EQ(rewrite("abc", "abc", "xyz", 0), "xyz");
+    EXPECT_EQ(rewrite(std::string(2000, 'q').c_str(), "*", "**", 1), std::string(511, 'q'));  // cut at 511, never overrun
     EXPECT_EQ(tqString_replaceWithWildcards(nullptr, dest, "*", "*", 1), 0);
     EXPECT_STREQ(dest, "");
 }
