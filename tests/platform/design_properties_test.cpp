@@ -208,6 +208,7 @@ TEST_F(DesignProps, SetsAreAskedInOrderAndAFixedNameStopsTheLookup) {
     const std::string unicode = save(docWith(std::nullopt, propertyStream({section(kDocSummaryId), wide.add(2, vtString16(30, u"R-17")).add(3, vtI2(3))})));
     EXPECT_EQ("R-17", get(unicode, "Ref").value);
     EXPECT_EQ("3", get(unicode, "Other").value);
+    EXPECT_EQ(0, get(unicode, "Re").found);  // names match whole
 }
 
 TEST_F(DesignProps, OpenAndReadDiagnostics) {
@@ -293,7 +294,7 @@ TEST_F(DesignProps, HostileFilesGiveNothing) {
     const std::string userStream = userSet(user);
     const std::size_t userSection = 28 + 2 * 20 + 8 + 8 + 8;  // after the document summary section
     const std::pair<std::size_t, std::uint32_t> streamCases[] = {
-        {0, 0xFFFF0000},                                // byte order
+        {0, 0xFFFF},                                    // byte order
         {24, 0x7FFFFFFF},                               // section count
         {28 + 20 + 16, 0xFFFFFF00},                     // section offset
         {userSection, 0xFFFFFFF0},                      // section size
