@@ -134,6 +134,7 @@ TEST(CompoundFile, BrokenHeadersAreRefused) {
         {"no directory", [](auto& b) { put(b, 48, testcfb::kEnd); }, kDocfileCorrupt},
         {"FAT sector past the end", [](auto& b) { put(b, 76, 0x00FFFFFF); }, kDocfileCorrupt},
         {"header only", [](auto& b) { b.resize(512); }, kDocfileCorrupt},
+        {"first entry not the root", [&](auto& b) { b[w.dirEntryOffset(0) + 66] = 1; }, kDocfileCorrupt},
         {"cut short: the FAT (written last) is gone", [](auto& b) { b.resize(b.size() - 700); }, kDocfileCorrupt},
     };
     for (const auto& [what, breakIt, expected] : cases) {
@@ -143,4 +144,17 @@ TEST(CompoundFile, BrokenHeadersAreRefused) {
         EXPECT_FALSE(d.f) << what;
         EXPECT_EQ(expected, d.status) << what;
     }
+}
+
+TEST(CompoundFile, CyclicSiblingTreeEndsTheWalk) {
+    testcfb::Writer w(3);
+    const int s = w.storage(0, u"S"), x = w.stream(s, u"X", "1"), y = w.stream(s, u"Y", "2");
+    w.stream(s, u"Z", "3");
+    Bytes bytes = w.build();
+    put(bytes, w.dirEntryOffset(x) + 72, y);  // Y is the tree's top: X's right sibling points back at it
+    const Doc d(bytes);
+    std::vector<std::uint32_t> kids;
+    ASSERT_TRUE(d.f);
+    EXPECT_FALSE(d.f->children(s, kids));
+    EXPECT_EQ(kNoEntry, d.f->find(s, u"Z"));
 }

@@ -296,6 +296,7 @@ TEST_F(DesignProps, HostileFilesGiveNothing) {
     const std::pair<std::size_t, std::uint32_t> streamCases[] = {
         {0, 0xFFFF},                                    // byte order
         {24, 0x7FFFFFFF},                               // section count
+        {24, 50},                                       // a section count past the stream
         {28 + 20 + 16, 0xFFFFFF00},                     // section offset
         {userSection, 0xFFFFFFF0},                      // section size
         {userSection, 4},                               // a section size below its own header

@@ -64,6 +64,9 @@ TEST(PropertySet, DictionariesAndSections) {
     PropertySet set;
     EXPECT_TRUE(set.parse({two.begin(), two.end()}) && set.sectionCount() == 2 && !set.section(kSummaryInformation, s));
     EXPECT_TRUE(set.section(kUserDefinedProperties, s) && s.table().size() == 1);
+    std::string small = two;
+    testcfb::put(small, 28 + 2 * 20 + 8, 4);  // the second section's size, below its own header
+    EXPECT_TRUE(set.parse({small.begin(), small.end()}) && !set.section(kUserDefinedProperties, s));
     EXPECT_FALSE(set.parse({two.begin(), two.begin() + 27}));
 }
 
