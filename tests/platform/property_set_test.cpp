@@ -15,49 +15,50 @@ using ReadSection = orvane::propset::Section;
 
 namespace {
 
-// Parses a one-section stream and finds its user-defined section.
-ReadSection userSection(const testcfb::Section& sec) {
-    const std::string s = testcfb::propertyStream({sec});
+// A one-section stream, parsed, and its user-defined section (which refers into the set).
+struct UserSet {
     PropertySet set;
-    ReadSection out;
-    EXPECT_TRUE(set.parse({s.begin(), s.end()}) && set.section(kUserDefinedProperties, out));
-    return out;
-}
+    ReadSection s;
+    explicit UserSet(const testcfb::Section& sec) {
+        const std::string bytes = testcfb::propertyStream({sec});
+        EXPECT_TRUE(set.parse({bytes.begin(), bytes.end()}) && set.section(kUserDefinedProperties, s));
+    }
+};
 
 }  // namespace
 
 // Numbers, times and type words show in the text of histo_getV8Prop; strings are checked here.
 TEST(PropertySet, ReadsStrings) {
     using namespace testcfb;
-    const ReadSection s = userSection(section(kUserDefinedId).codePage(1252).add(7, vtString8(kVtLpstr, "Gr\xF6\xDF" "e"))
-                                          .add(8, vtString8(kVtBstr, "Gr\xF6\xDF" "e")).add(9, vtLpwstr(u"wide \u20AC")));
-    EXPECT_EQ(1252, s.codePage());
+    const UserSet u(section(kUserDefinedId).codePage(1252).add(7, vtString8(kVtLpstr, "Gr\xF6\xDF" "e"))
+                        .add(8, vtString8(kVtBstr, "Gr\xF6\xDF" "e")).add(9, vtLpwstr(u"wide \u20AC")));
+    EXPECT_EQ(1252, u.s.codePage());
     Value v;
-    const auto ok = [&](std::uint32_t id) { return s.read(id, v) == ReadResult::Ok; };
+    const auto ok = [&](std::uint32_t id) { return u.s.read(id, v) == ReadResult::Ok; };
     // An 8-bit string stays as stored; a BSTR becomes 16-bit through the set's code page.
     EXPECT_TRUE(ok(7) && !v.isWide && v.bytes == "Gr\xF6\xDF" "e");
     EXPECT_TRUE(ok(8) && v.isWide && v.wide == u"Gr\u00F6\u00DFe");
     EXPECT_TRUE(ok(9) && v.wide == u"wide \u20AC");
-    EXPECT_EQ(ReadResult::Absent, s.read(99, v));
+    EXPECT_EQ(ReadResult::Absent, u.s.read(99, v));
 }
 
 TEST(PropertySet, DictionariesAndSections) {
     using namespace testcfb;
     Names names;
     ReadSection s;
-    EXPECT_EQ(ReadResult::Ok, userSection(section(kUserDefinedId).codePage(1252).dictionary({{2, "Gr\xF6\xDF" "e"}, {3, "Plain"}})).dictionary(names));
+    EXPECT_EQ(ReadResult::Ok, UserSet(section(kUserDefinedId).codePage(1252).dictionary({{2, "Gr\xF6\xDF" "e"}, {3, "Plain"}})).s.dictionary(names));
     EXPECT_EQ((Names{{2, u"Gr\u00F6\u00DFe"}, {3, u"Plain"}}), names);
-    EXPECT_EQ(ReadResult::Ok, userSection(section(kUserDefinedId).codePage(65001).dictionary({{2, "Gr\xC3\xB6\xC3\x9F" "e"}})).dictionary(names));
+    EXPECT_EQ(ReadResult::Ok, UserSet(section(kUserDefinedId).codePage(65001).dictionary({{2, "Gr\xC3\xB6\xC3\x9F" "e"}})).s.dictionary(names));
     EXPECT_EQ((Names{{2, u"Gr\u00F6\u00DFe"}}), names);
     // Code page 1200: names and 8-bit strings are 16-bit, names padded to four bytes.
-    const ReadSection wide = userSection(section(kUserDefinedId).codePage(1200)
-                                         .dictionary16({{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}})
-                                         .add(2, vtString16(kVtLpstr, u"\u00E9t\u00E9")));
-    EXPECT_EQ(ReadResult::Ok, wide.dictionary(names));
+    const UserSet wide(section(kUserDefinedId).codePage(1200)
+                           .dictionary16({{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}})
+                           .add(2, vtString16(kVtLpstr, u"\u00E9t\u00E9")));
+    EXPECT_EQ(ReadResult::Ok, wide.s.dictionary(names));
     EXPECT_EQ((Names{{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}}), names);
     Value v;
-    EXPECT_TRUE(wide.read(2, v) == ReadResult::Ok && v.isWide && v.wide == u"\u00E9t\u00E9");
-    EXPECT_EQ(ReadResult::Absent, userSection(section(kUserDefinedId).add(2, vtI4(1))).dictionary(names));
+    EXPECT_TRUE(wide.s.read(2, v) == ReadResult::Ok && v.isWide && v.wide == u"\u00E9t\u00E9");
+    EXPECT_EQ(ReadResult::Absent, UserSet(section(kUserDefinedId).add(2, vtI4(1))).s.dictionary(names));
 
     // Sections are found by format identifier, in a stream whose header is whole.
     const std::string two = propertyStream({section(kDocSummaryId), section(kUserDefinedId).add(2, vtI4(1))});
