@@ -208,7 +208,6 @@ inline std::string vtString8(std::uint16_t type, const std::string& b) { return 
 // An 8-bit string type in a code page 1200 set: 16-bit units, the size in bytes.
 inline std::string vtString16(std::uint16_t type, const std::u16string& t) { return typed(type, str16(t, true)); }
 inline std::string vtLpwstr(const std::u16string& t) { return typed(31, str16(t, false)); }
-inline std::string vtBlob(const std::string& b) { return typed(65, le(b.size(), 4) + b); }
 inline std::string vtVectorLpstr(const std::vector<std::string>& items) {
     std::string p = le(items.size(), 4);
     for (const auto& i : items) p += pad4(str8(i));

@@ -5,8 +5,7 @@
 #include "platform/sample_files.hpp"
 #include "run_tool.hpp"
 
-using testtools::cli;
-using testtools::run;
+using namespace testtools;
 
 namespace {
 
