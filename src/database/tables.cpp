@@ -47,31 +47,28 @@ long long leadingInteger(const C* s) {
     return negative ? -value : value;
 }
 
+// The cursor functions of one text width.
+int openCursor(std::uint16_t* id, const tqWChar* sql) { return tqDBWin_openCursorWithIDW(id, sql); }
+int openCursor(std::uint16_t* id, const char* sql) { return tqDBWin_openCursorWithIDA(id, sql); }
+int fetchRow(SQLDADescriptor* d, std::uint16_t id, tqWChar) { return tqDBWin_fetchRowByIDW(d, id); }
+int fetchRow(SQLDADescriptor* d, std::uint16_t id, char) { return tqDBWin_fetchRowByIDA(d, id); }
+void freeRow(SQLDADescriptor* d, tqWChar) { tqDBWin_freeSQLDADescriptorW(d); }
+void freeRow(SQLDADescriptor* d, char) { tqDBWin_freeSQLDADescriptorA(d); }
+
 // Rows of `table` as the first column of "SELECT COUNT (*) FROM %s;" reads; 0 when the
 // cursor does not open or delivers no row. Needs one free cursor slot.
-long long countRowsW(const WString& table) {
-    const WString sql = u"SELECT COUNT (*) FROM " + table + u";";
+template <class C>
+long long countRows(const std::basic_string<C>& table) {
+    std::basic_string<C> sql;
+    for (const char* p = "SELECT COUNT (*) FROM "; *p; ++p) sql += static_cast<C>(*p);
+    sql += table;
+    sql += C(';');
     std::uint16_t id = 0;
     long long count = 0;
-    if (tqDBWin_openCursorWithIDW(&id, sql.c_str())) {
+    if (openCursor(&id, sql.c_str())) {
         SQLDADescriptor d{};
-        if (tqDBWin_fetchRowByIDW(&d, id) && d.count > 0 && d.values)
-            count = leadingInteger(static_cast<const tqWChar*>(d.values[0]));
-        tqDBWin_freeSQLDADescriptorW(&d);
-        tqDBWin_closeCursorWithID(id);
-    }
-    return count;
-}
-
-long long countRowsA(const std::string& table) {
-    const std::string sql = "SELECT COUNT (*) FROM " + table + ";";
-    std::uint16_t id = 0;
-    long long count = 0;
-    if (tqDBWin_openCursorWithIDA(&id, sql.c_str())) {
-        SQLDADescriptor d{};
-        if (tqDBWin_fetchRowByIDA(&d, id) && d.count > 0 && d.values)
-            count = leadingInteger(static_cast<const char*>(d.values[0]));
-        tqDBWin_freeSQLDADescriptorA(&d);
+        if (fetchRow(&d, id, C()) && d.count > 0 && d.values) count = leadingInteger(static_cast<const C*>(d.values[0]));
+        freeRow(&d, C());
         tqDBWin_closeCursorWithID(id);
     }
     return count;
@@ -305,7 +302,7 @@ int readEntireTable(const tqWChar* tableName, SQLDADescriptor** rows, int* count
     *count = 0;
     if (!tqDBWin_findTableW(tableName)) return 0;
     const WString table = tableName;
-    const long long counted = countRowsW(table);
+    const long long counted = countRows(table);
     int status = 0;
     SQLDADescriptor* array = nullptr;
     if (counted == 0) {
@@ -505,7 +502,7 @@ int copyTable(const char* dest, const char* source, char* msg) {
         status = tqDBWin_createTableA(dest, source, msg);
         if (status != 0) return status;
     }
-    if (countRowsA(source) > 0) {
+    if (countRows(std::string(source)) > 0) {
         const std::string sql = "INSERT INTO " + std::string(dest) + " SELECT * FROM " + source;
         status = tqDBWin_processSQLA(sql.c_str());
         if (status != 0 && msg) {
