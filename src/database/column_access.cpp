@@ -259,15 +259,19 @@ template <class C>
 int convertString(C* dest, const C* source) {
     if (!dest || !source) return kGenericError;
     const std::size_t n = length(source);
-    std::basic_string<C> out;
-    out.reserve(n * 2);
+    // The result's exact size first, so that the scratch block is touched only as far as
+    // it is used.
+    std::size_t size = n;
+    for (std::size_t i = 0; i < n; ++i) size += (source[i] == C{'\''}) - (source[i] == C{'\n'});
+    std::basic_string<C> out(size, C{0});
+    C* o = out.data();
     for (std::size_t i = 0; i < n; ++i) {
         const C c = source[i];
         if (c == C{'\n'}) continue;
-        out += c;
-        if (c == C{'\''}) out += c;
+        *o++ = c;
+        if (c == C{'\''}) *o++ = c;
     }
-    std::memcpy(dest, out.c_str(), (out.size() + 1) * sizeof(C));
+    std::memcpy(dest, out.c_str(), (size + 1) * sizeof(C));
     return 0;
 }
 
