@@ -40,6 +40,7 @@ class Ctx {
     for (auto* s : streams_) oxWinAPI_fclose(&s);
     for (auto* s : sockets_) tqServer_closeConnectionToPlugin(s);
     for (auto* s : ownSockets_) delete s;
+    oxDomain_freeAllUsers(users_.names, users_.full, users_.count);
   }
 
   // A heap block for the functions that take over or resize one.
@@ -47,6 +48,11 @@ class Ctx {
     unsigned obtained = 0;
     return tqMisc_callocBuffer(16, &obtained);
   }
+
+  // Outputs of oxDomain_getAllUsers, released together.
+  char*** userNames() { return &users_.names; }
+  char*** fullNames() { return &users_.full; }
+  int* userCount() { return &users_.count; }
 
   // A lone unlinked node and a heap array of empty slots, for the functions that free them.
   tqListNode* loneNode() { return tqList_create(sizeof(int), 0, 0, 0); }
@@ -130,6 +136,11 @@ class Ctx {
   std::deque<oxStream*> streams_;
   std::deque<socketData*> sockets_;
   std::vector<socketData*> ownSockets_;
+  struct {
+    char** names = nullptr;
+    char** full = nullptr;
+    int count = 0;
+  } users_;
 };
 
 // Converts to whatever parameter type it is passed as.
