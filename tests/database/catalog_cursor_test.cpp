@@ -83,7 +83,29 @@ TEST_P(DbTest, CatalogFindAndDescribe) {
     EXPECT_EQ(tqDBWin_findTableA("orv_cat"), 0);
 }
 
-TEST_P(DbTest, CursorsByIdentifier) {
+// Cursor identifiers are numbered per process, so the scenario runs in a fresh copy of
+// this binary (the threadsafe death-test style re-executes it for this one test): the
+// numbers hold whether ctest runs each test alone or the binary runs them all.
+class CursorTest : public DbTest {
+protected:
+    void scenario();
+};
+
+TEST_P(CursorTest, CursorsByIdentifier) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO);  // the parent shows the child's stderr
+            scenario();
+            std::exit(HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, CursorTest, ::testing::Values(dbtest::Driver::SQLite, dbtest::Driver::PostgreSQL),
+                         [](const auto& info) { return info.param == dbtest::Driver::SQLite ? "SQLite" : "PostgreSQL"; });
+
+void CursorTest::scenario() {
     ASSERT_NO_FATAL_FAILURE(freshTable("orv_cur", "id INTEGER, name VARCHAR(10)"));
     ASSERT_EQ(tqDBWin_processSQLA("INSERT INTO orv_cur VALUES (1, 'one');"), 0);
     ASSERT_EQ(tqDBWin_processSQLA("INSERT INTO orv_cur VALUES (2, NULL);"), 0);
