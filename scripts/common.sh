@@ -8,6 +8,7 @@ PACKAGES=(
   zlib1g-dev libssl-dev libisal-dev libpng-dev
   libgsf-1-dev
   man-db dpkg-dev file doxygen abigail-tools
+  clang libclang-rt-14-dev
 )
 
 # Installs what is missing; does nothing (and needs no network) when all is there.

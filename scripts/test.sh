@@ -25,5 +25,6 @@ for dir in release asan; do
   echo "== ctest ($dir)"
   ctest --test-dir "$ROOT/build/$dir" --output-on-failure -j "$(njobs)" || status=1
 done
+"$ROOT/scripts/fuzz.sh" all 30 || status=1
 [ $status -eq 0 ] && echo "== all tests passed"
 exit $status

@@ -297,6 +297,9 @@ std::int64_t writeBytes(oxStream& s, const void* data, std::size_t n) noexcept {
     if (refuseFlagged(s)) return 0;
     const std::int64_t before = tell(s);
     bool ok = s.canWrite && n <= kLargestRequest && toWriting(s);
+    // After a seek far past the end, a write whose end (each byte doubled on a text
+    // stream) no position can hold cannot be made.
+    if (ok && before > INT64_MAX - 2 * static_cast<std::int64_t>(n)) ok = false;
     const auto* src = static_cast<const unsigned char*>(data);
     std::size_t done = 0;
     while (ok && done < n) {

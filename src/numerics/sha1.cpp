@@ -18,6 +18,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define ORVANE_X86 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -172,8 +173,12 @@ void debugOutput(const char* line) noexcept {
 bool sha1PathAvailable(Sha1Path path) noexcept {
     if (path == Sha1Path::Portable) return true;
 #ifdef ORVANE_X86
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
+    // CPUID itself: clang before 15 knows no "sha" for __builtin_cpu_supports.
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool sse = (c & bit_SSE4_1) && (c & bit_SSSE3);
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return sse && (b & bit_SHA);
 #else
     return false;
 #endif

@@ -291,6 +291,9 @@ TEST(StreamFiles, FilesBeyondTwoGigabytes) {
     oxWinAPI_fseek(s, LONG_MAX, 0);
     oxWinAPI_fseek(s, 1, 1);  // a target that overflows fails the stream instead of wrapping
     EXPECT_EQ(oxWinAPI_ftell(s), -1);
+    oxWinAPI_fseek(s.open(path, "rwb"), LONG_MAX, 0);  // a write no position can hold end fails
+    EXPECT_EQ(oxWinAPI_fwrite("abc", 1, 3, s), INT_MIN);
+    EXPECT_EQ(oxWinAPI_ftell(s), -1);
 
     oxWinAPI_fseek(s.open(path, "rw"), 0, 2);  // text: line ends and line input as at the start
     EXPECT_EQ(oxWinAPI_fwrite("a\nb\n", 1, 4, s), 6);
