@@ -9,16 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.hpp"
 #include "orvane.h"
 
 namespace {
 
-std::string untilNul(std::string s, std::size_t most) {
-    s = s.substr(0, s.find('\0'));
-    if (s.size() > most) s.resize(most);
-    return s;
-}
-std::u16string widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+using fuzz::untilNul;
+using fuzz::widen;
+
 const char* orNull(const std::string& s, bool use) { return use ? s.c_str() : nullptr; }
 const tqWChar* orNull(const std::u16string& s, bool use) { return use ? s.c_str() : nullptr; }
 

@@ -12,20 +12,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "fuzz_support.hpp"
 #include "orvane.h"
 
 namespace {
 
-std::string gFile, gFolder;
+std::string gFile;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/orvane-fuzz-plugin-XXXXXX";
-    if (!mkdtemp(folder)) std::abort();
-    gFolder = folder;
-    gFile = gFolder + "/reply.bin";
-    std::atexit([] { ::rmdir(gFolder.c_str()); });
+    gFile = fuzz::scratchFile("plugin", "reply.bin");
     return 0;
 }
 

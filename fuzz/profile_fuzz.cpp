@@ -13,17 +13,15 @@
 
 #include <unistd.h>
 
+#include "fuzz_support.hpp"
 #include "orvane.h"
 
 namespace {
 
-std::string gFile, gFolder;
+using fuzz::untilNul;
 
-std::string untilNul(std::string s, std::size_t most) {
-    s = s.substr(0, s.find('\0'));
-    if (s.size() > most) s.resize(most);
-    return s;
-}
+std::string gFile;
+
 
 bool plain(const std::string& s) {
     if (s.empty()) return false;
@@ -41,11 +39,7 @@ void get(const char* section, const char* key, const char* fallback, unsigned si
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/orvane-fuzz-profile-XXXXXX";
-    if (!mkdtemp(folder)) std::abort();
-    gFolder = folder;
-    gFile = gFolder + "/fuzz.ini";
-    std::atexit([] { ::rmdir(gFolder.c_str()); });
+    gFile = fuzz::scratchFile("profile", "fuzz.ini");
     return 0;
 }
 

@@ -11,16 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.hpp"
 #include "orvane.h"
 
 namespace {
 
-std::string untilNul(std::string s, std::size_t most) {
-    s = s.substr(0, s.find('\0'));
-    if (s.size() > most) s.resize(most);
-    return s;
-}
-std::u16string widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+using fuzz::untilNul;
+using fuzz::widen;
+
 
 template <class C>
 bool terminated(const std::vector<C>& v) {

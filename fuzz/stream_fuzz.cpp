@@ -13,11 +13,12 @@
 
 #include <unistd.h>
 
+#include "fuzz_support.hpp"
 #include "orvane.h"
 
 namespace {
 
-std::string gFile, gFolder;
+std::string gFile;
 
 bool terminatedWithin(const char* buffer, int size) {
     return std::memchr(buffer, '\0', static_cast<std::size_t>(size)) != nullptr;
@@ -26,11 +27,7 @@ bool terminatedWithin(const char* buffer, int size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/orvane-fuzz-stream-XXXXXX";
-    if (!mkdtemp(folder)) std::abort();
-    gFolder = folder;
-    gFile = gFolder + "/fuzz.dat";
-    std::atexit([] { ::rmdir(gFolder.c_str()); });
+    gFile = fuzz::scratchFile("stream", "fuzz.dat");
     return 0;
 }
 

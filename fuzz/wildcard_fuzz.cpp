@@ -10,17 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.hpp"
 #include "orvane.h"
 #include "strings/wildcard.hpp"
 #include "../tests/strings/wildcard_reference.hpp"
 
 namespace {
 
-std::string untilNul(std::string s, std::size_t most) {
-    s = s.substr(0, s.find('\0'));
-    if (s.size() > most) s.resize(most);
-    return s;
-}
+using fuzz::untilNul;
+using fuzz::widen;
+
 
 bool ascii(const std::string& s) {
     for (unsigned char c : s)
@@ -28,7 +27,6 @@ bool ascii(const std::string& s) {
     return true;
 }
 
-std::u16string widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "orvane.h"
+#include "plain_odbc.hpp"
 
 namespace {
 
@@ -53,30 +54,9 @@ bool attachLibrary(benchmark::State& state, int rows) {
     return true;
 }
 
-// A plain ODBC connection of its own for the hand-written loops.
-struct Odbc {
-    SQLHENV env = SQL_NULL_HENV;
-    SQLHDBC dbc = SQL_NULL_HDBC;
-    bool ok = false;
-    Odbc() {
-        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-        ok = SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)kConnect, SQL_NTS, nullptr, 0, nullptr,
-                                            SQL_DRIVER_NOPROMPT));
-    }
-    ~Odbc() {
-        if (ok) SQLDisconnect(dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_ENV, env);
-    }
-    bool exec(const std::string& sql) {
-        SQLHSTMT st;
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
-        const SQLRETURN rc = SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS);
-        SQLFreeHandle(SQL_HANDLE_STMT, st);
-        return SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
-    }
+// The hand-written loops' own connection to the same database.
+struct Odbc : PlainOdbc {
+    Odbc() : PlainOdbc(kConnect) {}
 };
 
 using Table = std::vector<std::vector<std::string>>;
