@@ -118,6 +118,10 @@ int fillDescriptor(SQLDADescriptor* desc, ResultSet* rs);
 
 void releaseDescriptor(SQLDADescriptor* desc) noexcept;
 
+// The result set of cursor `id` when it has a row to deliver; NULL for an unknown
+// identifier or a cursor at its end (also one whose result set a disconnect closed).
+ResultSet* cursorWithRow(std::uint16_t id);
+
 // Sets up `desc` for `count` (> 0) columns with its seven arrays (zeroed) and the column
 // names in one heap block, which releaseDescriptor frees at once: a whole table read costs
 // one allocation per row for its description instead of seventeen. The values stay texts

@@ -33,15 +33,11 @@ int openCursor(std::uint16_t* id, const std::string& select) {
 template <class C>
 int fetchRow(SQLDADescriptor* desc, std::uint16_t id) {
     if (!desc) return 0;
-    Connection& c = connection();
-    const auto it = c.cursors.find(id);
-    if (it == c.cursors.end()) return 0;
-    ResultSet* rs = it->second.get();
-    // A cursor whose result set a disconnect closed is at its end too.
-    if (rs->atEnd()) return 0;
+    ResultSet* rs = cursorWithRow(id);
+    if (!rs) return 0;
     try {
         SQLSMALLINT columns = 0;
-        check(SQLNumResultCols(rs->handle(), &columns), c.hdbc, rs->handle());
+        check(SQLNumResultCols(rs->handle(), &columns), connection().hdbc, rs->handle());
         if (desc->count == columns) releaseDescriptor(desc);
         if (fillDescriptor<C>(desc, rs) != 0) return 0;
         rs->moveNext();
@@ -64,6 +60,15 @@ int closeCursor(std::uint16_t id) {
 }
 
 }  // namespace
+
+ResultSet* cursorWithRow(std::uint16_t id) {
+    Connection& c = connection();
+    const auto it = c.cursors.find(id);
+    if (it == c.cursors.end()) return nullptr;
+    ResultSet* rs = it->second.get();
+    // A cursor whose result set a disconnect closed is at its end too.
+    return rs->atEnd() ? nullptr : rs;
+}
 
 }  // namespace orvane::db
 

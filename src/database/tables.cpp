@@ -101,11 +101,8 @@ public:
 
     // 1 when a row was delivered into `d`, else 0 (no such cursor, at its end, or failed).
     int fetch(SQLDADescriptor& d) {
-        Connection& c = connection();
-        const auto it = c.cursors.find(id_);
-        if (it == c.cursors.end()) return 0;
-        ResultSet* rs = it->second.get();
-        if (rs->atEnd()) return 0;
+        ResultSet* rs = cursorWithRow(id_);
+        if (!rs) return 0;
         try {
             if (!described_) describe(rs);
             if (columns_.empty()) return 0;  // a result without columns fills nothing
