@@ -19,8 +19,20 @@ struct PropertyName {
 };
 
 // The fixed names of the summary and document summary sets ("Thumpnail" is spelt so).
-extern const PropertyName kSummaryNames[18];
-extern const PropertyName kDocSummaryNames[15];
+inline constexpr PropertyName kSummaryNames[18] = {
+    {"Title", 2},         {"Subject", 3},      {"Author", 4},           {"Keywords", 5},  {"Comments", 6},
+    {"Template", 7},      {"Last Author", 8},  {"Revision Number", 9},  {"Edit Time", 10},
+    {"Last Printed", 11}, {"Created", 12},     {"Last Saved", 13},      {"Page Count", 14},
+    {"Word Count", 15},   {"Char Count", 16},  {"Thumpnail", 17},       {"AppName", 18},
+    {"Doc Security", 19},
+};
+
+inline constexpr PropertyName kDocSummaryNames[15] = {
+    {"Category", 2},        {"Presentation Target", 3}, {"Bytes", 4},       {"Lines", 5},
+    {"Paragraphs", 6},      {"Slides", 7},              {"Notes", 8},       {"Hidden Slides", 9},
+    {"MMClips", 10},        {"Scale Crop", 11},         {"Heading Pairs", 12}, {"Titles of Parts", 13},
+    {"Manager", 14},        {"Company", 15},            {"LinksUpToDate", 16},
+};
 
 // Opens a file as a compound document; null with a status on failure.
 std::unique_ptr<cfb::CompoundFile> openFile(const char* path, cfb::Status& status);

@@ -13,6 +13,7 @@
 
 #include "command.hpp"
 #include "orvane.h"
+#include "host/design_properties.hpp"
 #include "platform/compound_file.hpp"
 #include "platform/property_set.hpp"
 
@@ -21,24 +22,6 @@ namespace cli {
 namespace {
 
 using namespace orvane;
-
-struct Name {
-    std::uint32_t id;
-    const char* name;
-};
-
-// The names that histo_getV8Prop knows for the two fixed sets ("Thumpnail" as it spells it).
-constexpr Name kSummary[] = {{2, "Title"},         {3, "Subject"},       {4, "Author"},
-                             {5, "Keywords"},      {6, "Comments"},      {7, "Template"},
-                             {8, "Last Author"},   {9, "Revision Number"}, {10, "Edit Time"},
-                             {11, "Last Printed"}, {12, "Created"},      {13, "Last Saved"},
-                             {14, "Page Count"},   {15, "Word Count"},   {16, "Char Count"},
-                             {17, "Thumpnail"},    {18, "AppName"},      {19, "Doc Security"}};
-constexpr Name kDocSummary[] = {{2, "Category"},   {3, "Presentation Target"}, {4, "Bytes"},
-                                {5, "Lines"},      {6, "Paragraphs"},          {7, "Slides"},
-                                {8, "Notes"},      {9, "Hidden Slides"},       {10, "MMClips"},
-                                {11, "Scale Crop"}, {12, "Heading Pairs"},     {13, "Titles of Parts"},
-                                {14, "Manager"},   {15, "Company"},            {16, "LinksUpToDate"}};
 
 // UTF-8 of 16-bit text, for showing names whatever the process locale.
 std::string utf8(const std::u16string& s) {
@@ -83,8 +66,8 @@ bool printValue(const std::string& file, const std::string& name, bool withName,
     return found == 1;
 }
 
-void addFixed(cfb::CompoundFile& file, const char16_t* stream, const propset::FormatId& id, const Name* table,
-              std::size_t n, std::vector<std::string>& names) {
+void addFixed(cfb::CompoundFile& file, const char16_t* stream, const propset::FormatId& id,
+              const designprops::PropertyName* table, std::size_t n, std::vector<std::string>& names) {
     propset::PropertySet set;
     propset::Section section;
     if (!propset::openSet(file, stream, id, set, section)) return;
@@ -108,9 +91,9 @@ int runProps(const std::vector<std::string>& args) {
             printValue(file, "Title", false, buffer);
             return 1;
         }
-        addFixed(*doc, propset::kSummaryStream, propset::kSummaryInformation, kSummary, std::size(kSummary), names);
-        addFixed(*doc, propset::kDocSummaryStream, propset::kDocSummaryInformation, kDocSummary,
-                 std::size(kDocSummary), names);
+        addFixed(*doc, propset::kSummaryStream, propset::kSummaryInformation, designprops::kSummaryNames, std::size(designprops::kSummaryNames), names);
+        addFixed(*doc, propset::kDocSummaryStream, propset::kDocSummaryInformation, designprops::kDocSummaryNames,
+                 std::size(designprops::kDocSummaryNames), names);
         propset::PropertySet set;
         propset::Section section;
         std::vector<std::pair<std::uint32_t, std::u16string>> dictionary;
