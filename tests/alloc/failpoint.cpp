@@ -14,6 +14,7 @@
 // empty. This works in both builds; the sanitizer build adds LeakSanitizer at exit.
 #include "alloc/failpoint.hpp"
 
+#include <dirent.h>
 #include <iconv.h>
 
 #include <atomic>
@@ -143,6 +144,16 @@ void release(void* p) noexcept {
 
 std::function<void()> leakCheckRelease;
 
+// Open file descriptors: a connection, stream or socket left open shows here.
+int openFiles() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
 }  // namespace
 
 void enter() noexcept { ++depth; }
@@ -175,6 +186,7 @@ long sweep(const Op& op) {
         EXPECT_TRUE(op.noAllocation) << op.name << ": no allocation counted, nothing swept";
         return 0;
     }
+    const int files = openFiles();
     const long step = allocations > kMaxRuns ? (allocations + kMaxRuns - 1) / kMaxRuns : 1;
     long points = 0;
     for (const bool sticky : {false, true}) {
@@ -195,7 +207,9 @@ long sweep(const Op& op) {
             if (leakCheckRelease) leakCheckRelease();
             const long leaked = liveBlocks.load();
             EXPECT_EQ(leaked, 0) << where << ": blocks left (sizes " << liveSizes() << ")";
-            if (!ok || again != reference || leaked != 0) break;  // one report per operation and mode
+            const int filesNow = openFiles();
+            EXPECT_EQ(filesNow, files) << where << ": open files";
+            if (!ok || again != reference || leaked != 0 || filesNow != files) break;  // one report per operation and mode
         }
     }
     clearTable();
