@@ -74,7 +74,11 @@ inline void put(std::ostream& os, const tqWChar* s) {
     os << '"';
 }
 inline void put(std::ostream& os, tqWChar* s) { put(os, static_cast<const tqWChar*>(s)); }
-inline void put(std::ostream& os, const std::string& s) { put(os, s.c_str()); }
+inline void put(std::ostream& os, const std::string& s) {
+    os << '"';
+    for (char c : s) c ? os << c : os << "\\0";
+    os << '"';
+}
 template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>>
 inline void put(std::ostream& os, T v) {
     os << +v;
