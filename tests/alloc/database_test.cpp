@@ -77,6 +77,8 @@ bool leadingRows(const Outcome& o, int status, const std::string& rows, const st
 const char* const kItems = "1|bolt|0.5;2|nut|0.25;3|washer|0.1;4|bracket 'L'|2.75;";
 
 TEST(AllocationFailure, Database) {
+    // Fresh files: the catalog then holds the same tables whenever the test runs.
+    for (const char* file : {"alloc-source.db", "alloc-dest.db"}) std::filesystem::remove(dbtest::scratch() / file);
     attach(sourceDb());
     for (const char* sql : {"DROP TABLE IF EXISTS items;", "CREATE TABLE items (id INTEGER, label VARCHAR(20), amount REAL);",
                             "INSERT INTO items VALUES (1, 'bolt', 0.5);", "INSERT INTO items VALUES (2, 'nut', 0.25);",

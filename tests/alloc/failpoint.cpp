@@ -170,25 +170,23 @@ Outcome runWith(const Op& op, long failAt, bool sticky, bool counting) {
     return out;
 }
 
-// Above this many allocations in one run, N is sampled evenly instead of taken in full.
-constexpr long kMaxRuns = 400;
-
 }  // namespace
 
-long sweep(const Op& op) {
+Swept sweep(const Op& op) {
     // The first run may set up what the library keeps once (locale data, the ODBC
     // environment); the second is the reference.
     runWith(op, 0, false, false);
     const Outcome reference = runWith(op, 0, false, true);
     const long allocations = plan.seen;
+    Swept swept;
+    swept.allocations = allocations;
     if (op.noAllocation || allocations == 0) {
         EXPECT_EQ(allocations, 0) << op.name << " allocates";
         EXPECT_TRUE(op.noAllocation) << op.name << ": no allocation counted, nothing swept";
-        return 0;
+        return swept;
     }
     const int files = openFiles();
-    const long step = allocations > kMaxRuns ? (allocations + kMaxRuns - 1) / kMaxRuns : 1;
-    long points = 0;
+    const long step = swept.step = allocations > kMaxRuns ? (allocations + kMaxRuns - 1) / kMaxRuns : 1;
     for (const bool sticky : {false, true}) {
         for (long n = 1;; n += step) {
             clearTable();
@@ -199,7 +197,7 @@ long sweep(const Op& op) {
                 EXPECT_EQ(got, reference) << where << " (no failure met)";
                 break;
             }
-            ++points;
+            ++(sticky ? swept.onwards : swept.once);
             const bool ok = got == reference || (op.stated && op.stated(got));
             EXPECT_TRUE(ok) << where << ": outcome " << got << "\n  undisturbed: " << reference;
             const Outcome again = runWith(op, 0, false, false);
@@ -213,7 +211,7 @@ long sweep(const Op& op) {
         }
     }
     clearTable();
-    return points;
+    return swept;
 }
 
 namespace {
@@ -224,10 +222,12 @@ double totalSeconds = 0;
 void sweepFamily(const char* family, std::initializer_list<Op> ops) {
     const auto start = std::chrono::steady_clock::now();
     long sum = 0;
+    std::printf("%-56s %11s %6s %7s\n", family, "allocations", "once", "onwards");
     for (const Op& op : ops) {
-        const long points = sweep(op);
-        std::printf("  %-44s %5ld\n", op.name.c_str(), points);
-        sum += points;
+        const Swept s = sweep(op);
+        std::printf("  %-54s %11ld %6ld %7ld%s\n", op.name.c_str(), s.allocations, s.once, s.onwards,
+                    s.step > 1 ? (" (every " + std::to_string(s.step) + "th N)").c_str() : "");
+        sum += s.once + s.onwards;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%s: %zu operations, %ld allocation-failure points swept, %.2f s\n", family, ops.size(), sum, seconds);

@@ -43,10 +43,16 @@ struct Op {
     bool noAllocation = false;
 };
 
-// Sweeps `op`; gives the number of failure points (values of N at which an allocation
-// failed, persistent mode included). Failures are reported through GoogleTest.
-long sweep(const Op& op);
-// Sweeps each operation of `family` and prints the points per operation and in all.
+// What a sweep of one operation covered: the counted allocations of an undisturbed run,
+// and the runs in which an allocation failed, with only the N-th failing and with every
+// one from the N-th on failing. Above kMaxRuns allocations N steps evenly (`step`).
+struct Swept {
+    long allocations = 0, once = 0, onwards = 0, step = 1;
+};
+constexpr long kMaxRuns = 400;
+// Sweeps `op`; failures are reported through GoogleTest.
+Swept sweep(const Op& op);
+// Sweeps each operation of `family` and prints the figures per operation and in all.
 void sweepFamily(const char* family, std::initializer_list<Op> ops);
 
 // Releases the library's bookkeeping that a sweep must not count as a leak (used by the
