@@ -84,7 +84,11 @@ SQLRETURN check(SQLRETURN rc, SQLHDBC dbc, SQLHSTMT stmt) {
 
 int recordDbError(const OdbcFailure& failure) {
     const int status = static_cast<std::int16_t>(failure.rc);
-    connection().errorTexts[statusKey(status)] = failure.text;
+    try {
+        connection().errorTexts[statusKey(status)] = failure.text;
+    } catch (...) {
+        // Out of memory while recording: the status still tells the host what happened.
+    }
     return status;
 }
 
@@ -199,26 +203,30 @@ int attach(const std::string& connect) {
         if (!SQL_SUCCEEDED(rc)) return recordDbError(OdbcFailure{rc, {}});
         ++connectionCount;
     }
+    // Until it becomes the record's connection the handle is dropped on every way out,
+    // running out of memory included.
+    struct Pending {
+        SQLHDBC dbc;
+        bool connected = false;
+        ~Pending() {
+            if (dbc != SQL_NULL_HDBC) dropConnection(dbc, connected);
+        }
+    } pending{dbc};
     SQLSetConnectOption(dbc, SQL_LOGIN_TIMEOUT, static_cast<SQLULEN>(c.loginTimeout));
     SQLCHAR out[512] = {0};
     SQLSMALLINT outLength = 0;
     const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connect.c_str())),
                                           SQL_NTS, out, sizeof out, &outLength, SQL_DRIVER_COMPLETE);
-    if (rc == SQL_NO_DATA) {
-        dropConnection(dbc, false);
-        return kGenericError;
-    }
+    if (rc == SQL_NO_DATA) return kGenericError;
     if (!SQL_SUCCEEDED(rc)) {
-        int status;
         try {
             check(rc, dbc);
-            status = kGenericError;
         } catch (const OdbcFailure& f) {
-            status = recordDbError(f);
+            return recordDbError(f);
         }
-        dropConnection(dbc, false);
-        return status;
+        return kGenericError;
     }
+    pending.connected = true;
     out[sizeof out - 1] = 0;
     c.completedConnectString = "ODBC;" + std::string(reinterpret_cast<const char*>(out));
     SQLUSMALLINT api = 0, grammar = 0;
@@ -226,13 +234,10 @@ int attach(const std::string& connect) {
     SQLGetInfo(dbc, SQL_ODBC_API_CONFORMANCE, &api, sizeof api, &len);
     SQLGetInfo(dbc, SQL_ODBC_SQL_CONFORMANCE, &grammar, sizeof grammar, &len);
     const int conformance = api < SQL_OAC_LEVEL1 ? 1014 : (static_cast<SQLSMALLINT>(grammar) < SQL_OSC_MINIMUM ? 1015 : 0);
-    if (conformance) {
-        dropConnection(dbc, true);
-        return recordOtherError("", conformance);
-    }
-    c.hdbc = dbc;
-    readCapabilities(c);
+    if (conformance) return recordOtherError("", conformance);
     c.attachString = connect;
+    c.hdbc = std::exchange(pending.dbc, SQLHDBC{SQL_NULL_HDBC});
+    readCapabilities(c);
     return 0;
 }
 

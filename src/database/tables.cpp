@@ -23,6 +23,16 @@ namespace {
 
 using WString = std::u16string;
 
+// Runs `f` when the scope ends, however it ends: what a table function holds (a cursor,
+// a descriptor, a read array) is given back also when building a message runs out of memory.
+template <class F>
+struct Finally {
+    F f;
+    ~Finally() { f(); }
+};
+template <class F>
+Finally(F) -> Finally<F>;
+
 WString wtext(const tqWChar* s) { return s ? WString(s) : WString(); }
 
 WString wlit(const char* s) {
@@ -322,6 +332,7 @@ int readEntireTable(const tqWChar* tableName, SQLDADescriptor** rows, int* count
                 status = kGenericError;
                 message(msg, u"ERROR: Couldn't read from database table '" + table + u"'.", &sql, status);
             } else {
+                const Finally closeCursor{[&] { tqDBWin_closeCursorWithID(id); }};
                 // Never more rows than counted, however many the table has by now; a row
                 // that cannot be fetched (or a table that shrank) ends the read with status
                 // 0 and a message, the rest of the array staying zeroed.
@@ -336,7 +347,6 @@ int readEntireTable(const tqWChar* tableName, SQLDADescriptor** rows, int* count
                         break;
                     }
                 }
-                tqDBWin_closeCursorWithID(id);
             }
         }
     }
@@ -438,14 +448,14 @@ int writeEntireTable(const tqWChar* tableName, const SQLDADescriptor* rows, int 
 
 int createTableW(const tqWChar* table, const tqWChar* like, tqWChar* msg) {
     SQLDADescriptor d{};
+    // A failed description may hold what it filled before failing.
+    const Finally release{[&] { tqDBWin_freeSQLDADescriptorW(&d); }};
     int status = tqDBWin_describeTableW(&d, like);
     if (status != 0) {
         message(msg, u"ERROR: Couldn't describe table '" + wtext(like) + u"'.", nullptr, status);
     } else {
         status = tqDBWin_createTableFromSqlData(table, &d, msg);
     }
-    // A failed description may hold what it filled before failing.
-    tqDBWin_freeSQLDADescriptorW(&d);
     return status;
 }
 
@@ -530,12 +540,10 @@ int copyTableExtW(const tqWChar* sourceConnect, const tqWChar* sourceTable, cons
     }
     SQLDADescriptor* rows = nullptr;
     int count = 0;
+    // A failed read can still have handed out its array.
+    const Finally release{[&] { tqDBWin_freeEntireTable(&rows, count); }};
     status = tqDBWin_readEntireTable(sourceTable, &rows, &count, msg);
-    if (status != 0) {
-        // A failed read can still have handed out its array.
-        tqDBWin_freeEntireTable(&rows, count);
-        return status;
-    }
+    if (status != 0) return status;
     status = tqDBWin_attachDatabaseW(destConnect);
     if (status != 0) {
         message(msg, u"ERROR: Could not attach destination database '" + wtext(destConnect) + u"'", nullptr, status);
@@ -544,7 +552,6 @@ int copyTableExtW(const tqWChar* sourceConnect, const tqWChar* sourceTable, cons
         if (tqDBWin_findTableW(destTable)) status = tqDBWin_dropTableW(destTable, msg);
         if (status == 0) status = tqDBWin_writeEntireTable(destTable, rows, count, msg);
     }
-    tqDBWin_freeEntireTable(&rows, count);
     return status;
 }
 

@@ -188,6 +188,16 @@ bool parseStreamMode(const char* mode, StreamMode& m) noexcept {
 oxStream* openStream(const char* path, const char* mode, std::size_t bufferSize) {
     StreamMode m;
     if (!path || !parseStreamMode(mode, m) || bufferSize < 2) return nullptr;
+    // The memory comes first: an open that runs out of it must not have created or
+    // emptied the file.
+    auto* s = new (std::nothrow) oxStream;
+    auto* buf = static_cast<unsigned char*>(std::malloc(bufferSize));
+    const auto fail = [&]() -> oxStream* {
+        delete s;
+        std::free(buf);
+        return nullptr;
+    };
+    if (!s || !buf) return fail();
     int flags = O_CLOEXEC | O_NONBLOCK;  // O_NONBLOCK: a pipe must not hang the open
     flags |= m.read && m.write ? O_RDWR : m.write ? O_WRONLY : O_RDONLY;
     if (m.create) flags |= O_CREAT;
@@ -196,21 +206,13 @@ oxStream* openStream(const char* path, const char* mode, std::size_t bufferSize)
     int fd;
     do fd = ::open(path, flags, 0666);
     while (fd < 0 && errno == EINTR);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return fail();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
         ::close(fd);
-        return nullptr;
+        return fail();
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    auto* s = new (std::nothrow) oxStream;
-    auto* buf = static_cast<unsigned char*>(std::malloc(bufferSize));
-    if (!s || !buf) {
-        delete s;
-        std::free(buf);
-        ::close(fd);
-        return nullptr;
-    }
     s->fd = fd;
     s->canRead = m.read;
     s->canWrite = m.write;

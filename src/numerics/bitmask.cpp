@@ -68,17 +68,22 @@ bool allDigits(const C* s) noexcept {
     return true;
 }
 
+}  // namespace
+
+namespace orvane {
+
 template <class C>
 int buildMask(unsigned char* mask, const C* text, int byteCount, int offset) {
     if (!mask || !text) return 0;
+    // Tokens are never longer than what is left of the text. Taken before the mask is
+    // cleared, so that running out of memory leaves the mask as it was.
+    std::vector<C> entry(orvane::length(text) + 1), first(entry.size()), rest(entry.size());
     setBitMask(0, mask, byteCount, kClearAll);
     if (byteCount < 1) return 0;
     const std::int64_t bits = static_cast<std::int64_t>(byteCount) * 8;
     static const C kBlank[] = {C(' '), C(0)};
     static const C kComma[] = {C(','), C(0)};
     static const C kDash[] = {C('-'), C(0)};
-    // Tokens are never longer than what is left of the text.
-    std::vector<C> entry(orvane::length(text) + 1), first(entry.size()), rest(entry.size());
     orvane::TokenSets<C> entrySets, firstSets, restSets;
     entrySets.ignore = firstSets.ignore = restSets.ignore = kBlank;
     entrySets.separators = kComma;
@@ -152,7 +157,13 @@ std::string maskToText(const unsigned char* mask, int byteCount, int offset) {
     return out;
 }
 
-}  // namespace
+template int buildMask<char>(unsigned char*, const char*, int, int);
+template int buildMask<tqWChar>(unsigned char*, const tqWChar*, int, int);
+
+}  // namespace orvane
+
+using orvane::buildMask;
+using orvane::maskToText;
 
 extern "C" {
 

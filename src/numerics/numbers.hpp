@@ -1,8 +1,10 @@
-// Number reading shared by the numeric texts: atoi for both character widths.
+// Number reading shared by the numeric texts: atoi for both character widths, and the
+// conversions between integer list texts and bit masks.
 #pragma once
 
 #include <climits>
 #include <cstdint>
+#include <string>
 
 namespace orvane {
 
@@ -23,5 +25,12 @@ int atoiText(const C* s) noexcept {
     if (v > INT_MAX) v = INT_MAX;
     return static_cast<int>(v);
 }
+
+// The work of tqString_buildBitMaskFromStringA/W and tqString_buildStringFromBitMaskA/W,
+// throwing std::bad_alloc: a caller that rewrites a list in place through a mask can then
+// leave the list as it was.
+template <class C>
+int buildMask(unsigned char* mask, const C* text, int byteCount, int offset);
+std::string maskToText(const unsigned char* mask, int byteCount, int offset);
 
 }  // namespace orvane

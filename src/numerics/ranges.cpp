@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -142,16 +143,21 @@ template <class C>
 int formatNumericRange(C* list, int low, int high) {
     if (!list || low < 0 || low >= high) return 0;
     const std::size_t bytes = static_cast<std::size_t>((std::int64_t{high} + 7) / 8);
-    auto* mask = static_cast<unsigned char*>(std::calloc(bytes, 1));
+    const std::unique_ptr<unsigned char, void (*)(void*)> mask(static_cast<unsigned char*>(std::calloc(bytes, 1)),
+                                                                std::free);
     if (!mask) return 0;
+    // The new text is complete before the list is written: running out of memory on the
+    // way leaves the list as it was.
+    orvane::buildMask(mask.get(), list, static_cast<int>(bytes), low);
+    const std::string text = orvane::maskToText(mask.get(), static_cast<int>(bytes), low);
     if constexpr (sizeof(C) == 1) {
-        tqString_buildBitMaskFromStringA(mask, list, static_cast<int>(bytes), low);
-        tqString_buildStringFromBitMaskA(list, mask, static_cast<int>(bytes), low);
+        std::memcpy(list, text.c_str(), text.size() + 1);
     } else {
-        tqString_buildBitMaskFromStringW(mask, list, static_cast<int>(bytes), low);
-        tqString_buildStringFromBitMaskW(list, mask, static_cast<int>(bytes), low);
+        // As tqString_buildStringFromBitMaskW: at most 1024 characters.
+        const std::size_t n = text.size() < 1024 ? text.size() : 1024;
+        for (std::size_t i = 0; i < n; ++i) list[i] = static_cast<tqWChar>(text[i]);
+        list[n] = u'\0';
     }
-    std::free(mask);
     return 0;
 }
 

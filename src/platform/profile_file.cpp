@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <unordered_set>
 
 namespace orvane::platform::profile {
@@ -275,6 +276,11 @@ int readFile(const std::string& path, std::string& bytes) {
     // waiting for a writer forever. Reads block again, so a live pipe is read whole.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
+    // Closed on every way out, a string that cannot grow included.
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     struct stat st {};
     int error = 0;
     if (::fstat(fd, &st) != 0) {
@@ -301,7 +307,6 @@ int readFile(const std::string& path, std::string& bytes) {
         }
         bytes.resize(used);
     }
-    ::close(fd);
     if (error) bytes.clear();
     return error;
 }
@@ -341,13 +346,18 @@ int openTemporary(const std::string& target, mode_t mode, std::string& temporary
     return -1;
 }
 
-void syncDirectoryOf(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+// Runs after the rename, which has replaced the file already: it cannot fail the write,
+// not even when the folder's name cannot be had for lack of memory.
+void syncDirectoryOf(const std::string& target) noexcept {
+    try {
+        const std::size_t slash = target.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    } catch (...) {
     }
 }
 
@@ -384,8 +394,8 @@ int setValue(const std::string& path, std::string_view section, std::string_view
     // Through a symbolic link the link stays and its target gets the new text.
     std::string target = path;
     if (char* real = ::realpath(path.c_str(), nullptr)) {
+        const std::unique_ptr<char, void (*)(void*)> owned(real, std::free);
         target = real;
-        std::free(real);
     }
     struct stat st {};
     const bool existed = ::stat(target.c_str(), &st) == 0;

@@ -366,6 +366,7 @@ template <class C>
 void append(C* list, const C* separator, int capitalize, const C* format, va_list args) {
     if (!list || !format) return;
     std::size_t n = length(list);
+    const std::size_t before = n;
     const bool first = n == 0;
     if (n > 0 && list[n - 1] != C('\n') && separator) {
         const std::size_t sn = length(separator);
@@ -374,25 +375,25 @@ void append(C* list, const C* separator, int capitalize, const C* format, va_lis
     }
     if (!*format) return;
     Text<C> entry;
-    if constexpr (sizeof(C) == 1) {
-        char buf[kEntryLimit + 1];
-        va_list copy;
-        va_copy(copy, args);
-        const int r = std::vsnprintf(buf, sizeof buf, format, copy);
-        va_end(copy);
-        if (r < 0) buf[0] = '\0';
-        entry = buf;
-    } else {
-        va_list copy;
-        va_copy(copy, args);
-        try {
+    // The separator is written before formatting (an argument may be the list itself); an
+    // entry that cannot be formatted for lack of memory takes it away again.
+    va_list copy;
+    va_copy(copy, args);
+    try {
+        if constexpr (sizeof(C) == 1) {
+            char buf[kEntryLimit + 1];
+            const int r = std::vsnprintf(buf, sizeof buf, format, copy);
+            if (r < 0) buf[0] = '\0';
+            entry = buf;
+        } else {
             entry = formatWide(format, copy);
-        } catch (...) {
-            va_end(copy);
-            throw;
         }
+    } catch (...) {
         va_end(copy);
+        list[before] = C(0);
+        throw;
     }
+    va_end(copy);
     if (capitalize && first && !entry.empty() && isLetterForCapital(entry[0])) entry[0] = upper(entry[0]);
     std::memcpy(list + n, entry.c_str(), (entry.size() + 1) * sizeof(C));
 }
