@@ -34,6 +34,7 @@ out=$ROOT/build/valgrind
 mkdir -p "$out"
 rm -f "$out"/*.log "$out"/*.out "$out"/*.status
 
+# shellcheck disable=SC2054  # the commas belong to one option
 vg=(valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect,possible
     --errors-for-leak-kinds=definite --error-exitcode=99 --num-callers=40
     --suppressions="$ROOT/scripts/valgrind.supp" --child-silent-after-fork=yes)
