@@ -9,6 +9,7 @@ PACKAGES=(
   libgsf-1-dev
   man-db dpkg-dev file doxygen abigail-tools
   clang libclang-rt-14-dev
+  valgrind
 )
 
 # Installs what is missing; does nothing (and needs no network) when all is there.

@@ -25,6 +25,8 @@ for dir in release asan; do
   echo "== ctest ($dir)"
   ctest --test-dir "$ROOT/build/$dir" --output-on-failure -j "$(njobs)" || status=1
 done
+# The database and plug-in tests once more under valgrind, while the server is still up.
+"$ROOT/scripts/valgrind.sh" || status=1
 "$ROOT/scripts/fuzz.sh" all 30 || status=1
 [ $status -eq 0 ] && echo "== all tests passed"
 exit $status
