@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the library twice (optimised, and with
 # AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test of both builds
-# through CTest, against SQLite and a throwaway PostgreSQL server on 127.0.0.1.
+# through CTest, against SQLite and a throwaway PostgreSQL server on 127.0.0.1; then the
+# database and plug-in tests under valgrind and every fuzz target for 30 seconds.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
