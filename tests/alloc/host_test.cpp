@@ -1,64 +1,50 @@
-// Files and host system, and the design-file properties, under failing allocations.
-#include <sys/stat.h>
-
+// Files and host system, the design-file properties and the plug-in client under failing
+// allocations.
 #include <cstdio>
-#include <string>
 
 #include "alloc/failpoint.hpp"
 #include "host/domain_users.hpp"  // src/: the account functions over a passwd file of the test's
 #include "host/temp_dir.hpp"
 #include "platform/sample_files.hpp"
+#include "pluginclient/servers.hpp"
 
 namespace {
 
 using namespace failpoint;
-using hosttest::readFile;
-using hosttest::writeFile;
-
-bool isDir(const std::string& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+using namespace hosttest;
+using namespace plugtest;
 
 TEST(AllocationFailure, Host) {
-    const hosttest::TempDir tmp;
-    const std::string ini = tmp / "settings.ini", text = tmp / "notes.txt", table = tmp / "colours.tbl";
+    const TempDir tmp;
+    // The profile's folder is reached through a shorter link, so that the writer copies a
+    // longer real path.
+    std::filesystem::create_directory(tmp / "a folder with a longer name");
+    std::filesystem::create_directory_symlink(tmp / "a folder with a longer name", tmp / "f");
+    const std::string ini = tmp / "f/settings.ini", text = tmp / "notes.txt", table = tmp.put("colours.tbl", std::string(768, '@'));
+    const std::string lines = tmp.put("lines.txt", "first line\nsecond\n"), pattern = tmp / "col*.t?l", longLine(3000, 'x');
     const std::string kIni = "; kept as it is\n[Paths]\nData = \"/srv/data\"\nCache=/tmp/cache\n\n[View]\nZoom=1.5\n";
-    writeFile(table, std::string(768, '\x40'));
-    const std::string passwd = tmp.put("passwd", "root:x:0:0:root:/root:/bin/bash\n"
-                                                 "ada:x:1001:1001:Ada Lovelace,Room 1:/home/ada:/bin/sh\n"
-                                                 "bob:x:1002:1002::/home/bob:/bin/sh\n"
-                                                 "carol:x:1003:1003:Carol Shaw:/home/carol:/bin/sh\n");
-    orvane::platform::AccountSource accounts;
-    accounts.passwdFile = passwd.c_str();
-    accounts.loginDefs = "/nonexistent/login.defs";
-    const std::string longLine(3000, 'x');
+    writeFile(ini, kIni);
+    const std::string passwd = tmp.put("passwd", "root:x:0:0:root:/root:/bin/bash\nada:x:1001:1001:Ada Lovelace,Room 1:/home/ada:/bin/sh\n"
+                                                 "bob:x:1002:1002::/home/bob:/bin/sh\ncarol:x:1003:1003:Carol Shaw:/home/carol:/bin/sh\n");
+    const orvane::platform::AccountSource accounts{passwd.c_str(), "/nonexistent/login.defs"};
 
     sweepFamily("host", {
-        {"oxProfile_getProfileString (value, key list)",
-         [&] {
-             writeFile(ini, kIni);
-             char value[64] = "#", keys[64] = "#";
-             const int n = armed([&] { return oxProfile_getProfileString("paths", "DATA", "none", value, 64, ini.c_str()); });
-             const int k = armed([&] { return oxProfile_getProfileString("Paths", nullptr, "", keys, 64, ini.c_str()); });
-             return show(n, value, k, std::string(keys, 12));
-         },
-         // Nothing written: 0 and the buffer as it was, for either call.
-         [](const Outcome& o) {
-             const std::string listed("Data\0Cache\0\0", 12), untouched("#\0\0\0\0\0\0\0\0\0\0\0", 12);
-             for (const Outcome& value : {show(0, "#"), show(9, "/srv/data")})
-                 for (const Outcome& keys : {show(0, untouched), show(11, listed)})
-                     if (o == value + "|" + keys) return true;
-             return false;
-         }},
+        // Nothing written: 0 and the buffer as it was.
+        {"oxProfile_getProfileString (value)",
+         edit("#", [&](char* v) { return oxProfile_getProfileString("paths", "DATA", "none", v, 64, ini.c_str()); }),
+         oneOf({show(0, "#")})},
+        {"oxProfile_getProfileString (key list)",
+         edit("#", [&](char* v) { return oxProfile_getProfileString("Paths", nullptr, "", v, 64, ini.c_str()); }),
+         oneOf({show(0, "#")})},
+        // Out of memory, the file as it was.
         {"oxProfile_writeProfileString",
          [&] {
              writeFile(ini, kIni);
              const int status = armed([&] { return oxProfile_writeProfileString("View", "Grid", "on", ini.c_str()); });
              return show(status, readFile(ini));
          },
-         // Out of memory, the file as it was.
-         [&](const Outcome& o) { return o == show(ENOMEM, kIni); }},
+         oneOf({show(ENOMEM, kIni)})},
+        // Not opened (the file as it was), or opened and the text not written (the stream failed).
         {"oxWinAPI_fopen (w) + fprintfn + fclose",
          [&] {
              writeFile(text, "old content\n");
@@ -70,54 +56,37 @@ TEST(AllocationFailure, Host) {
              oxWinAPI_fclose(&s);
              return show(opened, position, readFile(text).size());
          },
-         // Not opened (the file as it was), or opened and the text not written (the
-         // stream failed).
-         [](const Outcome& o) { return o == show(0, 0, 12) || o == show(1, -1, 0); }},
+         oneOf({show(0, 0, 12), show(1, -1, 0)})},
         {"oxWinAPI_fopen (r) + fgets",
-         [&] {
-             writeFile(text, "first line\nsecond\n");
-             oxStream* s = nullptr;
-             char line[64] = "#";
-             armed([&] {
-                 oxWinAPI_fopen(&s, text.c_str(), "r");
-                 return oxWinAPI_fgets(line, sizeof line, s);
-             });
-             oxWinAPI_fclose(&s);
-             return show(line);
-         },
-         oneOf({show("#")})},
-        {"oxWinAPI_getParentDir + tqFile_quotePathA",
-         [] {
-             char parent[260] = "#", quoted[260] = "#";
-             armed([&] {
-                 oxWinAPI_getParentDir(parent, "C:\\Program Files\\Orvane Works\\bin\\tool.exe", 1);
-                 return tqFile_quotePathA(quoted, "/opt/orvane works/shared data/file name.txt", 1);
-             });
-             return show(parent, quoted);
-         },
-         [](const Outcome& o) {
-             for (const char* parent : {"#", "C:\\Program Files\\Orvane Works\\bin\\"})
-                 for (const char* quoted : {"#", "/opt/\"orvane works\"/\"shared data\"/\"file name.txt\""})
-                     if (o == show(parent, quoted)) return true;
-             return false;
-         }},
+         edit("#",
+              [&](char* line) {
+                  oxStream* s = nullptr;
+                  oxWinAPI_fopen(&s, lines.c_str(), "r"), oxWinAPI_fgets(line, 64, s);
+                  return oxWinAPI_fclose(&s), 0;
+              }),
+         oneOf({show(0, "#")})},
+        {"oxWinAPI_getParentDir", edit("#", [](char* d) { return oxWinAPI_getParentDir(d, "C:\\Orvane Works\\bin\\tool.exe", 1); }),
+         oneOf({show(0, "#")})},
+        {"tqFile_quotePathA (per component)",
+         edit("#", [](char* d) { return tqFile_quotePathA(d, "/opt/orvane works/shared data/file name.txt", 1); }),
+         oneOf({show(0, "#")})},
+        // Not made; levels above may stay, the next call makes the rest.
         {"oxWinAPI_makeDirectory (three levels)",
          [&] {
              std::filesystem::remove_all(tmp / "made");
              const std::string deep = tmp / "made/level two/level three";
              const int status = armed([&] { return oxWinAPI_makeDirectory(deep.c_str()); });
-             return show(status, isDir(deep));
+             return show(status, std::filesystem::is_directory(deep));
          },
-         // Not made; levels above may stay, the next call makes the rest.
          oneOf({show(-1, 0)})},
-        {"oxWinAPI_getFileTimes",
+        {"oxWinAPI_getFileTimes (pattern)",
          [&] {
              int created = -5, modified = -5;
-             const std::string pattern = tmp / "col*.t?l";
              armed([&] { return oxWinAPI_getFileTimes(pattern.c_str(), &created, &modified); });
              return show(created > 0, modified > 0);
          },
          oneOf({show(0, 0)})},
+        // Status 8; the lists hold `count` complete entries.
         {"oxDomain_getAllUsers (passwd file)",
          [&] {
              char** names = nullptr;
@@ -129,45 +98,103 @@ TEST(AllocationFailure, Host) {
              orvane::domain::freeAllUsers(names, fulls, count);
              return show(status, count, names == nullptr, all);
          },
-         // Status 8; the lists hold `count` complete entries.
          oneOf({show(8, 0, 1, ""), show(8, 1, 0, "ada=Ada Lovelace;"), show(8, 2, 0, "ada=Ada Lovelace;bob=;")})},
         {"oxDomain_getUserFullName (passwd file)",
-         [&] {
-             char full[256] = "#";
-             const int status = armed([&] { return orvane::domain::getUserFullName(accounts, "localhost", full, "carol"); });
-             return show(status, full);
-         },
+         edit("#", [&](char* full) { return orvane::domain::getUserFullName(accounts, "localhost", full, "carol"); }),
          oneOf({show(8, "#")})},
         {"msapiFile_readColourTableToRGBArray (no allocation)",
-         [&] {
-             unsigned char rgb[TQ_COLOUR_TABLE_BYTES] = {0};
-             armed([&] { return msapiFile_readColourTableToRGBArray(rgb, table.c_str()); });
-             return show(rgb[0], rgb[767]);
-         },
-         nullptr, true},
+         edit("", [&](char* rgb) { return msapiFile_readColourTableToRGBArray(reinterpret_cast<unsigned char*>(rgb), table.c_str()); }),
+         nullptr},
     });
 }
 
 TEST(AllocationFailure, DesignFiles) {
-    const testcfb::TempDir tmp;
-    const std::string design = tmp.file("bridge.dgn"), doc = std::string(ORVANE_TEST_DATA) + "/props-unicode.doc";
+    const TempDir tmp;
     const auto bytes = testcfb::designFile(3, 3000);
-    std::ofstream(design, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-
+    const std::string design = tmp.put("bridge.dgn", std::string(bytes.begin(), bytes.end()));
+    const std::string doc = std::string(ORVANE_TEST_DATA) + "/props-unicode.doc";
     // Found, or not found with an empty value.
-    auto property = [](const std::string& file, const char* name) {
-        return [=] {
-            char value[1024] = "#";
-            const int found = armed([&] { return histo_getV8Prop(file.c_str(), name, value); });
-            return show(found, value);
-        };
+    const auto property = [](const std::string& file, const char* name) -> Op {
+        return {std::string("histo_getV8Prop (") + name + ")", edit("#", [=](char* v) { return histo_getV8Prop(file.c_str(), name, v); }),
+                oneOf({show(0, "")})};
     };
     sweepFamily("designprops", {
-        {"oxFile_isV8Dgn", [&] { return show(armed([&] { return oxFile_isV8Dgn(design.c_str()); })); }, oneOf({"0"})},
-        {"histo_getV8Prop (summary: Title)", property(design, "Title"), oneOf({show(0, "")})},
-        {"histo_getV8Prop (user-defined: Project)", property(design, "Project"), oneOf({show(0, "")})},
-        {"histo_getV8Prop (user-defined: Sheet, a double)", property(design, "Sheet"), oneOf({show(0, "")})},
-        {"histo_getV8Prop (LibreOffice document, Unicode)", property(doc, "Title"), oneOf({show(0, "")})},
+        {"oxFile_isV8Dgn", result([&] { return oxFile_isV8Dgn(design.c_str()); }), oneOf({"0"})},
+        property(design, "Title"),    // the summary
+        property(design, "Project"),  // user-defined text
+        property(design, "Sheet"),    // user-defined double
+        property(doc, "Title"),       // a LibreOffice document, Unicode
+    });
+}
+
+// One session with the scripted server, which greets, answers each one-byte request with
+// the reply and counts what the client sent; `body` runs on the open connection after
+// a request for the reply.
+template <class Body>
+Outcome session(Body body) {
+    std::string received;
+    Outcome o = "no session";
+    {
+        ScriptedServer server([&](int fd) {
+            greet(fd);
+            for (char c[6]; readExactly(fd, c, 6, 5);) {
+                received.append(c, 6);
+                if (c[0] == 'B' && c[5] == '?') sendAll(fd, le32(11) + "reply bytes");
+                if (c[0] != 'B') received += readToEnd(fd, 5);
+            }
+        });
+        socketData* c = nullptr;
+        if (tqServer_openConnectionToPlugin(&c, "127.0.0.1", server.port().c_str(), "t", nullptr) == 0)
+            o = (tqServer_sendBufferToPlugin(c, "?", 1), body(c)), tqServer_closeConnectionToPlugin(c);
+    }
+    return o + "|server got " + std::to_string(received.size());
+}
+
+TEST(AllocationFailure, PluginClient) {
+    const LogFile log;  // the failure paths write their trace lines too
+    const std::string upload = log.dir + "/upload.bin", download = log.dir + "/download.bin";
+    writeFile(upload, std::string(20000, 'u'));
+    sweepFamily("pluginclient", {
+        {"tqServer_openConnectionToPlugin",
+         [] {
+             ScriptedServer server([](int fd) { greet(fd), readToEnd(fd, 5); });
+             const std::string port = server.port();
+             socketData* c = reinterpret_cast<socketData*>(&server);  // must stay untouched on failure
+             char reply[TQ_SERVER_REPLY_BYTES] = "#";
+             const int rc = armed([&] { return tqServer_openConnectionToPlugin(&c, "127.0.0.1", port.c_str(), "t", reply); });
+             const bool untouched = c == reinterpret_cast<socketData*>(&server);
+             if (untouched) tqServer_openConnectionToPlugin(&c, "127.0.0.1", port.c_str(), "t", nullptr);  // the server waits
+             tqServer_closeConnectionToPlugin(c);
+             return show(rc, untouched, reply);
+         },
+         oneOf({show(3, 1, "#")})},
+        // No chunk buffer: nothing sent, not even the header.
+        {"tqServer_sendFileToPlugin",
+         [&] { return session([&](socketData* c) { return show(armed([&] { return tqServer_sendFileToPlugin(c, upload.c_str()); })); }); },
+         oneOf({"-1|server got 6"})},
+        // Outputs untouched; the reply stays unread.
+        {"tqServer_getDataFromPlugin",
+         [] {
+             return session([](socketData* c) {
+                 void* data = &c;
+                 int size = -7;
+                 const int rc = armed([&] { return tqServer_getDataFromPlugin(c, &data, &size); });
+                 const std::string got = rc == 0 ? std::string(static_cast<char*>(data), static_cast<std::size_t>(size)) : "";
+                 if (rc == 0) tqMisc_freeBuffer(&data);
+                 return show(rc, data == &c, size, got);
+             });
+         },
+         oneOf({show(-1, 1, -7, "") + "|server got 6"})},
+        // Nothing written: no file.
+        {"tqServer_getFileFromPlugin",
+         [&] {
+             std::remove(download.c_str());
+             return session([&](socketData* c) {
+                 const int rc = armed([&] { return tqServer_getFileFromPlugin(c, download.c_str()); });
+                 return show(rc, std::filesystem::exists(download) ? readFile(download) : "(no file)");
+             });
+         },
+         oneOf({show(-1, "(no file)") + "|server got 6"})},
     });
 }
 
