@@ -396,6 +396,10 @@ int setValue(const std::string& path, std::string_view section, std::string_view
     if (char* real = ::realpath(path.c_str(), nullptr)) {
         const std::unique_ptr<char, void (*)(void*)> owned(real, std::free);
         target = real;
+    } else if (errno != ENOENT) {
+        // Not knowing where a link leads (no memory, a loop), writing the name itself
+        // would replace the link: give up instead. A new file has no real path yet.
+        return errno;
     }
     struct stat st {};
     const bool existed = ::stat(target.c_str(), &st) == 0;

@@ -155,27 +155,34 @@ int replaceSubstring(char* dest, const char* source, const char* find, const cha
             }
             // The unsettled text becomes: front before the occurrence, the replacement,
             // and what follows the occurrence (in front, or pulled from back).
+            // Everything that can run out of memory happens before the parts change, so
+            // that a failed pass leaves the text of the pass before it.
             std::string rebuilt;
+            std::size_t nextBack = back;
             if (at >= front.size()) {
                 const std::size_t skip = at - front.size();
                 rebuilt = front + std::string(tail.substr(back, skip)) + with;
-                back += skip + fn;
+                nextBack += skip + fn;
             } else if (at + fn <= front.size()) {
                 rebuilt = front.substr(0, at) + with + front.substr(at + fn);
             } else {
                 rebuilt = front.substr(0, at) + with;
-                back += at + fn - front.size();
+                nextBack += at + fn - front.size();
             }
             // The next search starts length(find) - 1 characters before the occurrence;
             // near the start of front that reaches back into done.
             if (at >= fn - 1) {
+                std::string nextFront = rebuilt.substr(at - (fn - 1));
+                done.reserve(done.size() + (at - (fn - 1)));
                 done.append(rebuilt, 0, at - (fn - 1));
-                front = rebuilt.substr(at - (fn - 1));
+                front.swap(nextFront);
             } else {
                 const std::size_t reopen = std::min(fn - 1 - at, done.size());
-                front = done.substr(done.size() - reopen) + rebuilt;
+                std::string nextFront = done.substr(done.size() - reopen) + rebuilt;
                 done.resize(done.size() - reopen);
+                front.swap(nextFront);
             }
+            back = nextBack;
         }
     } catch (const std::bad_alloc&) {
         // Keep what the last pass left.

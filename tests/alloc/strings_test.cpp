@@ -61,11 +61,12 @@ TEST(AllocationFailure, Frame) {
     });
 }
 
-// What the case-insensitive replacement of "one" by "1" leaves after `passes` passes.
+// What the case-insensitive replacement of "one" leaves after `passes` passes.
 const char* const kReplaceSource = "one two one three one four";
+const char* const kReplacement = "<the number 1, in words>";  // longer than a string holds in place
 std::string replaced(int passes) {
     std::string s = kReplaceSource;
-    for (std::size_t at = 0; passes-- > 0; ++at) s.replace(at = s.find("one", at), 3, "1");
+    for (std::size_t at = 0; passes-- > 0; ++at) s.replace(at = s.find("one", at), 3, kReplacement);
     return s;
 }
 
@@ -88,7 +89,7 @@ TEST(AllocationFailure, Strings) {
          oneOf({show(0, "#")})},
         // A failure ends the work with what the last pass left (or nothing written).
         {"tqString_replace (case-insensitive, three passes)",
-         edit("#", [](char* d) { return tqString_replace(d, kReplaceSource, "ONE", "1", 63, 0); }),
+         edit("#", [](char* d) { return tqString_replace(d, kReplaceSource, "ONE", kReplacement, 127, 0); }),
          [](const Outcome& o) {
              for (int passes = 0; passes <= 3; ++passes)
                  if (o == show(0, replaced(passes)) || o == show(1, replaced(passes))) return true;
