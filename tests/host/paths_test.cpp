@@ -29,14 +29,11 @@ TEST(ParentDir, DrivesSharesRootsAndBothSeparators) {
         {"C:/a/b", 1, "C:/a\\"},  // a drive asks for a backslash
         {std::string(300, 'a') + "\\b", 0, ""}, {longest + "\\f", 0, longest},  // 300 would not fit in 260
     };
-    for (const auto& c : cases) {
-        const auto parent = [&](char* out) { return oxWinAPI_getParentDir(out, c.path.c_str(), c.add); };
-        EXPECT_EQ(outcome(parent), "0 " + c.parent) << c.path;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(outcome([&](char* out) { return oxWinAPI_getParentDir(out, c.path.c_str(), c.add); }), "0 " + c.parent) << c.path;
     char same[TQ_PATH_CHARS] = "C:\\dir\\file.txt";  // in place
     oxWinAPI_getParentDir(same, same, 0);
     EXPECT_STREQ(same, "C:\\dir");
-    EXPECT_EQ(oxWinAPI_getParentDir(nullptr, "C:\\a", 1), 0);
     EXPECT_EQ(outcome([](char* out) { return oxWinAPI_getParentDir(out, nullptr, 1); }), "0 kept");
 }
 
@@ -47,9 +44,7 @@ TEST(MakeDirectory, ChainsExistingFilesAndSeparators) {
          {std::pair<std::string, int>{tmp / "a\\b/c", 0}, {tmp / "a", 0}, {tmp / "t/u/", 0}, {file + "/sub/deeper", -1},
           {"", -1}, {"/", 0}, {tmp / longest + "/" + longest, 0}, {tmp / longest + "n", -1}})
         EXPECT_EQ(oxWinAPI_makeDirectory(path.c_str()), result) << path;
-    EXPECT_TRUE(std::filesystem::is_directory(tmp / "a/b/c"));
-    EXPECT_TRUE(std::filesystem::is_directory(tmp / "t/u"));
-    EXPECT_EQ(oxWinAPI_makeDirectory(nullptr), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(tmp / "a/b/c") && std::filesystem::is_directory(tmp / "t/u"));
 }
 
 TEST(FileTimes, FirstSortedMatchPlainBracketsAndUnchangedOutputs) {
@@ -60,60 +55,54 @@ TEST(FileTimes, FirstSortedMatchPlainBracketsAndUnchangedOutputs) {
         ASSERT_EQ(::utimensat(AT_FDCWD, tmp.put(name, "x").c_str(), times, 0), 0);
     }
     int created = 7, modified = 7;
-    const auto times = [&](const std::string& pattern) {
-        EXPECT_EQ(oxWinAPI_getFileTimes(pattern.c_str(), nullptr, &modified), 0);
+    const auto times = [&](const std::string& pattern, int* c = nullptr) {
+        EXPECT_EQ(oxWinAPI_getFileTimes(pattern.c_str(), c, &modified), 0);
         return modified;
     };
     EXPECT_EQ(times(tmp / "x[1].*"), 3000000);
     EXPECT_EQ(times(tmp / "*"), 4000000);       // ".hidden" sorts first; "." and ".." are not files
     EXPECT_EQ(times(tmp / "late"), INT_MAX);    // beyond 2038: clamped, not wrapped
-    EXPECT_EQ(oxWinAPI_getFileTimes((tmp.path + "\\*.txt").c_str(), &created, &modified), 0);
-    EXPECT_EQ(modified, 1000000);
+    EXPECT_EQ(times(tmp.path + "\\*.txt", &created), 1000000);
     EXPECT_GT(created, 1000000);  // birth (or change) time: now
     created = modified = 7;
-    EXPECT_EQ(oxWinAPI_getFileTimes((tmp / "*.none").c_str(), &created, &modified), 0);
-    EXPECT_EQ(oxWinAPI_getFileTimes((tmp / "missing").c_str(), &created, &modified), 0);
-    EXPECT_EQ(oxWinAPI_getFileTimes(nullptr, &created, &modified), 0);
+    times(tmp / "*.none", &created), times(tmp / "missing", &created);
     EXPECT_EQ(std::pair(created, modified), std::pair(7, 7));
 }
 
+// (NULL buffers: the sweep checks the results.)
 TEST(HostInformation, ComputerNamesAndShortPaths) {
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     *::strchrnul(host, '.') = '\0';
     EXPECT_EQ(outcome([](char* out) { return oxWinAPI_getComputerNameA(out, 0); }), std::string("0 ") + host);
     EXPECT_EQ(outcome(tqWin32_getComputerName), "0 TEST");
-    EXPECT_EQ(oxWinAPI_getComputerNameA(nullptr, 0), 0);
-    EXPECT_EQ(tqWin32_getComputerName(nullptr), 32768);
 
     TempDir tmp;
     const std::string deep = tmp / std::string(200, 'd') + "/" + std::string(200, 'e');
     std::filesystem::create_directories(deep);
-    const auto shortPath = [](const std::string& path) {
-        return outcome([&](char* out) { return tqWin32_getShortPathName(path.c_str(), out); });
-    };
-    EXPECT_EQ(shortPath(tmp.path), "0 " + tmp.path);
-    EXPECT_EQ(shortPath(tmp / "none"), std::to_string(ENOENT) + " ");
-    EXPECT_EQ(shortPath(deep), std::to_string(ENAMETOOLONG) + " ");
-    EXPECT_EQ(outcome([](char* out) { return tqWin32_getShortPathName(nullptr, out); }), "32768 kept");
-    EXPECT_EQ(tqWin32_getShortPathName("/", nullptr), 32768);
+    const std::string none = tmp / "none";
+    const std::pair<const char*, std::string> cases[] = {
+        {tmp.path.c_str(), "0 " + tmp.path}, {none.c_str(), std::to_string(ENOENT) + " "},
+        {deep.c_str(), std::to_string(ENAMETOOLONG) + " "}, {nullptr, "32768 kept"}};
+    for (const auto& [path, result] : cases)
+        EXPECT_EQ(outcome([&](char* out) { return tqWin32_getShortPathName(path, out); }), result);
 }
 
 TEST(HostInformation, StandardFoldersFollowXdg) {
     const std::string savedHome = ::getenv("HOME") ? ::getenv("HOME") : "/root";
+    const auto folders = [] {
+        return outcome(oxWinAPI_fileGetUserAppDataPath) + "|" + outcome(oxWinAPI_fileGetAllUsersAppDataPath) + "|" +
+               outcome(oxWinAPI_fileGetProgramFilesPath);
+    };
     ::setenv("XDG_DATA_HOME", "/data/home//", 1);
     ::setenv("XDG_DATA_DIRS", "relative:/srv/share/:/usr/share", 1);
-    EXPECT_EQ(outcome(oxWinAPI_fileGetUserAppDataPath), "0 /data/home");
-    EXPECT_EQ(outcome(oxWinAPI_fileGetAllUsersAppDataPath), "0 /srv/share");
-    EXPECT_EQ(outcome(oxWinAPI_fileGetProgramFilesPath), "0 /opt");
+    EXPECT_EQ(folders(), "0 /data/home|0 /srv/share|0 /opt");
     ::unsetenv("XDG_DATA_DIRS");
     ::setenv("XDG_DATA_HOME", ("/" + std::string(300, 'x')).c_str(), 1);
     EXPECT_EQ(outcome(oxWinAPI_fileGetUserAppDataPath), std::to_string(static_cast<int>(0x80004005u)) + " kept");
-    EXPECT_EQ(oxWinAPI_fileGetUserAppDataPath(nullptr), static_cast<int>(0x80004003u));
     ::unsetenv("XDG_DATA_HOME");
     ::setenv("HOME", "/home/someone/", 1);
-    EXPECT_EQ(outcome(oxWinAPI_fileGetUserAppDataPath), "0 /home/someone/.local/share");
-    EXPECT_EQ(outcome(oxWinAPI_fileGetAllUsersAppDataPath), "0 /usr/local/share");
+    EXPECT_EQ(folders(), "0 /home/someone/.local/share|0 /usr/local/share|0 /opt");
     ::setenv("HOME", savedHome.c_str(), 1);
 }
 
@@ -129,21 +118,17 @@ TEST(QuotePath, WholeAndPerComponent) {
         {"\\\\server\\share", 1, "\\\\server\\share"},
         {"/opt/My App/a\\b c", 1, "/opt/\"My App\"/a\\\"b c\""},  // the path's own separators
         {"C:\\" + c259 + "\\x", 1, "C:\\" + c259 + "\\x"}, {"C:\\" + c260 + "\\x", 1, "C:\\" + c260 + "\\\\x"},
-        {"C:\\" + c260 + "c", 1, "C:\\" + c260 + "\\c"},
+        {"C:\\" + c260 + "c", 1, "C:\\" + c260 + "\\c"}, {"", 1, "kept"},
     };
     for (const auto& c : cases) {
         std::string out(c.path.size() * 3 + 8, 'x'), same = c.path;
+        std::strcpy(out.data(), "kept");
         same.resize(out.size(), '\0');  // quoted in place too
         EXPECT_EQ(tqFile_quotePathA(out.data(), c.path.c_str(), c.perComponent), 0);
         tqFile_quotePathA(same.data(), same.data(), c.perComponent);
         EXPECT_STREQ(out.c_str(), c.quoted.c_str()) << c.path;
-        EXPECT_STREQ(same.c_str(), c.quoted.c_str()) << c.path << " in place";
+        if (!c.path.empty()) { EXPECT_STREQ(same.c_str(), c.quoted.c_str()) << c.path << " in place"; }
     }
-    char same[8] = "kept";
-    EXPECT_EQ(tqFile_quotePathA(same, "", 1), 0);
-    EXPECT_EQ(tqFile_quotePathA(same, nullptr, 0), 0);
-    EXPECT_STREQ(same, "kept");
-    EXPECT_EQ(tqFile_quotePathA(nullptr, "a b", 0), 0);
 }
 
 TEST(Launch, RunsWithoutShellOrWaitAndLeavesNoZombie) {
@@ -161,7 +146,6 @@ TEST(Launch, RunsWithoutShellOrWaitAndLeavesNoZombie) {
     char text[256] = "kept";
     EXPECT_EQ(tqFile_launchApplication((tmp / "missing").c_str(), nullptr, 1, nullptr, text), ENOENT);
     EXPECT_STREQ(text, "No such file or directory");
-    EXPECT_EQ(tqFile_launchApplication(nullptr, nullptr, 1, nullptr, text), 0);
     // A document needs the desktop opener; without one on PATH the launch says so.
     const std::string savedPath = ::getenv("PATH") ? ::getenv("PATH") : "";
     ::setenv("PATH", tmp.path.c_str(), 1);

@@ -1,10 +1,11 @@
+// The compound-document reader on documents of the test writer and on broken ones (the
+// LibreOffice documents: gsf_differential_test.cpp; missing files and folders:
+// design_properties_test.cpp).
 #include "platform/compound_file.hpp"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "platform/compound_writer.hpp"
 
@@ -22,51 +23,14 @@ struct Doc {
     explicit Doc(const Bytes& b) : bytes(b), f(CompoundFile::open(memorySource(bytes.data(), bytes.size()), status)) {}
 };
 
-std::string pattern(std::size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 9)) & 0xFF);
+Bytes pattern(std::size_t n, unsigned seed) {
+    Bytes s(n);
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<std::uint8_t>((i * 131 + seed * 7 + (i >> 9)) & 0xFF);
     return s;
 }
-Bytes bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+std::string text(const Bytes& b) { return {b.begin(), b.end()}; }
 
 }  // namespace
-
-TEST(CompoundFile, ReadsALibreOfficeDocument) {
-    Status status;
-    auto f = CompoundFile::open(fileSource(ORVANE_TEST_DATA "/props-basic.doc", status), status);
-    ASSERT_TRUE(f) << std::hex << status;
-    EXPECT_EQ(3u, f->version());
-    std::vector<std::uint32_t> kids;
-    ASSERT_TRUE(f->children(CompoundFile::rootId(), kids));
-    std::string names;
-    for (auto id : kids) {
-        for (char16_t c : f->entry(id)->name) names += c < 0x20 ? '#' : static_cast<char>(c);
-        names += ',';
-    }
-    EXPECT_EQ("#Ole,1Table,#CompObj,WordDocument,#SummaryInformation,#DocumentSummaryInformation,", names);
-    // Names match exactly: the format's own ordering ignores case, a lookup must not.
-    EXPECT_EQ(kNoEntry, f->find(0, u"\u0005summaryinformation"));
-    EXPECT_EQ(kNoEntry, f->find(0, u"worddocument"));
-    Bytes bytes;
-    ASSERT_TRUE(f->readStream(f->find(0, u"\u0005SummaryInformation"), bytes));
-    EXPECT_EQ(392u, bytes.size());
-    EXPECT_EQ(0xFE, bytes[0]);
-    ASSERT_TRUE(f->readStream(f->find(0, u"WordDocument"), bytes));
-    EXPECT_EQ(3631u, bytes.size());
-}
-
-TEST(CompoundFile, MissingAndForeignFiles) {
-    const std::pair<const char*, Status> cases[] = {{"/nonexistent/dir/x.dgn", kPathNotFound},
-                                                    {ORVANE_TEST_DATA "/props-basic.doc/x.dgn", kPathNotFound},
-                                                    {"/nonexistent-file.dgn", kFileNotFound},
-                                                    {"/tmp", kAccessDenied},
-                                                    {ORVANE_TEST_DATA "/props-basic.fodt", kNotCompoundFile}};
-    for (const auto& [path, expected] : cases) {
-        Status status = kOk;
-        if (auto source = fileSource(path, status)) { EXPECT_FALSE(CompoundFile::open(std::move(source), status)); }
-        EXPECT_EQ(expected, status) << path;
-    }
-}
 
 // Streams of every size class in both versions, contiguous and spread over the file,
 // nested storages; each read back byte for byte.
@@ -79,18 +43,15 @@ TEST_P(RoundTrip, EveryStreamReadsBack) {
     const int sub = w.storage(0, u"Sub"), deeper = w.storage(sub, u"Deeper");
     std::vector<int> ids;
     for (std::size_t i = 0; i < std::size(sizes); ++i)
-        ids.push_back(w.stream(i % 3 == 0 ? 0 : i % 3 == 1 ? sub : deeper, u"S" + std::u16string(1, u'a' + i), pattern(sizes[i], i)));
+        ids.push_back(w.stream(i % 3 == 0 ? 0 : i % 3 == 1 ? sub : deeper, u"S" + std::u16string(1, u'a' + i), text(pattern(sizes[i], i))));
     const Doc d(w.build());
     ASSERT_TRUE(d.f) << std::hex << d.status;
-    EXPECT_EQ(version, d.f->version());
-    EXPECT_EQ(version == 4 ? 4096u : 512u, d.f->sectorSize());
+    EXPECT_EQ(std::pair(d.f->version(), d.f->sectorSize()), std::pair(version, version == 4 ? 4096u : 512u));
     Bytes got;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        EXPECT_TRUE(d.f->readStream(ids[i], got)) << sizes[i];
-        EXPECT_EQ(bytesOf(pattern(sizes[i], i)), got) << sizes[i];
-    }
+    for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_TRUE(d.f->readStream(ids[i], got) && got == pattern(sizes[i], i)) << sizes[i];
     EXPECT_EQ(static_cast<std::uint32_t>(deeper), d.f->find(sub, u"Deeper"));
     EXPECT_EQ(kNoEntry, d.f->find(0, u"Deeper"));  // only direct children
+    EXPECT_EQ(kNoEntry, d.f->find(0, u"SA"));      // the format orders names ignoring case; a lookup must not
     EXPECT_FALSE(d.f->readStream(sub, got));       // a storage has no bytes
 }
 
@@ -99,13 +60,13 @@ INSTANTIATE_TEST_SUITE_P(Versions, RoundTrip, ::testing::Combine(::testing::Valu
 TEST(CompoundFile, LargeFileUsesTheDifatAndACyclicDifatEndsTheWalk) {
     // 20 MiB in 512-byte sectors needs 320 FAT sectors: the header's 109 and two DIFAT sectors.
     testcfb::Writer w(3, true);
-    const int big = w.stream(0, u"Big", pattern(20 << 20, 3)), small = w.stream(0, u"Small", pattern(5000, 4));
+    const int big = w.stream(0, u"Big", text(pattern(20 << 20, 3))), small = w.stream(0, u"Small", text(pattern(5000, 4)));
     Doc d(w.build());
     ASSERT_EQ(2u, w.difatChain.size());
     ASSERT_TRUE(d.f);
     Bytes got;
-    EXPECT_TRUE(d.f->readStream(small, got) && got == bytesOf(pattern(5000, 4)));
-    EXPECT_TRUE(d.f->readStream(big, got) && got == bytesOf(pattern(20 << 20, 3)));
+    EXPECT_TRUE(d.f->readStream(small, got) && got == pattern(5000, 4));
+    EXPECT_TRUE(d.f->readStream(big, got) && got == pattern(20 << 20, 3));
     // The first DIFAT sector points back at itself, under a header count that would allow
     // a long walk: the directory lies beyond its reach, so the open fails.
     put(d.bytes, w.offset(w.difatChain[0]) + w.ss - 4, w.difatChain[0]);
@@ -141,20 +102,6 @@ TEST(CompoundFile, BrokenHeadersAreRefused) {
         Bytes bytes = good;
         breakIt(bytes);
         const Doc d(bytes);
-        EXPECT_FALSE(d.f) << what;
-        EXPECT_EQ(expected, d.status) << what;
+        EXPECT_EQ(std::pair(d.f == nullptr, d.status), std::pair(true, expected)) << what;
     }
-}
-
-TEST(CompoundFile, CyclicSiblingTreeEndsTheWalk) {
-    testcfb::Writer w(3);
-    const int s = w.storage(0, u"S"), x = w.stream(s, u"X", "1"), y = w.stream(s, u"Y", "2");
-    w.stream(s, u"Z", "3");
-    Bytes bytes = w.build();
-    put(bytes, w.dirEntryOffset(x) + 72, y);  // Y is the tree's top: X's right sibling points back at it
-    const Doc d(bytes);
-    std::vector<std::uint32_t> kids;
-    ASSERT_TRUE(d.f);
-    EXPECT_FALSE(d.f->children(s, kids));
-    EXPECT_EQ(kNoEntry, d.f->find(s, u"Z"));
 }

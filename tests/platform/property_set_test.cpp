@@ -4,34 +4,38 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <cstring>
 
 #include "platform/compound_writer.hpp"
 
 using namespace orvane::propset;
 using Names = std::vector<std::pair<std::uint32_t, std::u16string>>;
-using ReadSection = orvane::propset::Section;
+using testcfb::section;
 
 namespace {
 
 // A one-section stream, parsed, and its user-defined section (which refers into the set).
 struct UserSet {
     PropertySet set;
-    ReadSection s;
+    Section s;
     explicit UserSet(const testcfb::Section& sec) {
         const std::string bytes = testcfb::propertyStream({sec});
         EXPECT_TRUE(set.parse({bytes.begin(), bytes.end()}) && set.section(kUserDefinedProperties, s));
+    }
+    Names names() const {
+        Names out;
+        EXPECT_EQ(s.dictionary(out), ReadResult::Ok);
+        return out;
     }
 };
 
 }  // namespace
 
 // Numbers, times and type words show in the text of histo_getV8Prop; strings are checked here.
-TEST(PropertySet, ReadsStrings) {
-    using namespace testcfb;
-    const UserSet u(section(kUserDefinedId).codePage(1252).add(7, vtString8(kVtLpstr, "Gr\xF6\xDF" "e"))
-                        .add(8, vtString8(kVtBstr, "Gr\xF6\xDF" "e")).add(9, vtLpwstr(u"wide \u20AC")));
+TEST(PropertySet, StringsAndDictionaries) {
+    const UserSet u(section(testcfb::kUserDefinedId).codePage(1252).dictionary({{2, "Gr\xF6\xDF" "e"}, {3, "Plain"}})
+                        .add(7, testcfb::vtString8(kVtLpstr, "Gr\xF6\xDF" "e")).add(8, testcfb::vtString8(kVtBstr, "Gr\xF6\xDF" "e"))
+                        .add(9, testcfb::vtLpwstr(u"wide \u20AC")));
     EXPECT_EQ(1252, u.s.codePage());
     Value v;
     const auto ok = [&](std::uint32_t id) { return u.s.read(id, v) == ReadResult::Ok; };
@@ -40,41 +44,34 @@ TEST(PropertySet, ReadsStrings) {
     EXPECT_TRUE(ok(8) && v.isWide && v.wide == u"Gr\u00F6\u00DFe");
     EXPECT_TRUE(ok(9) && v.wide == u"wide \u20AC");
     EXPECT_EQ(ReadResult::Absent, u.s.read(99, v));
+    EXPECT_EQ((Names{{2, u"Gr\u00F6\u00DFe"}, {3, u"Plain"}}), u.names());
+    EXPECT_EQ((Names{{2, u"Gr\u00F6\u00DFe"}}), UserSet(section(testcfb::kUserDefinedId).codePage(65001).dictionary({{2, "Gr\xC3\xB6\xC3\x9F" "e"}})).names());
+    // Code page 1200: names and 8-bit strings are 16-bit, names padded to four bytes.
+    const UserSet wide(section(testcfb::kUserDefinedId).codePage(1200)
+                           .dictionary({}, {{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}})
+                           .add(2, testcfb::vtString16(kVtLpstr, u"\u00E9t\u00E9")));
+    EXPECT_EQ((Names{{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}}), wide.names());
+    EXPECT_TRUE(wide.s.read(2, v) == ReadResult::Ok && v.isWide && v.wide == u"\u00E9t\u00E9");
+    Names none;
+    EXPECT_EQ(ReadResult::Absent, UserSet(section(testcfb::kUserDefinedId).add(2, testcfb::vtI4(1))).s.dictionary(none));
 }
 
-TEST(PropertySet, DictionariesAndSections) {
-    using namespace testcfb;
-    Names names;
-    ReadSection s;
-    EXPECT_EQ(ReadResult::Ok, UserSet(section(kUserDefinedId).codePage(1252).dictionary({{2, "Gr\xF6\xDF" "e"}, {3, "Plain"}})).s.dictionary(names));
-    EXPECT_EQ((Names{{2, u"Gr\u00F6\u00DFe"}, {3, u"Plain"}}), names);
-    EXPECT_EQ(ReadResult::Ok, UserSet(section(kUserDefinedId).codePage(65001).dictionary({{2, "Gr\xC3\xB6\xC3\x9F" "e"}})).s.dictionary(names));
-    EXPECT_EQ((Names{{2, u"Gr\u00F6\u00DFe"}}), names);
-    // Code page 1200: names and 8-bit strings are 16-bit, names padded to four bytes.
-    const UserSet wide(section(kUserDefinedId).codePage(1200)
-                           .dictionary16({{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}})
-                           .add(2, vtString16(kVtLpstr, u"\u00E9t\u00E9")));
-    EXPECT_EQ(ReadResult::Ok, wide.s.dictionary(names));
-    EXPECT_EQ((Names{{2, u"A"}, {3, u"\u00C4bc"}, {4, u"Long name"}}), names);
-    Value v;
-    EXPECT_TRUE(wide.s.read(2, v) == ReadResult::Ok && v.isWide && v.wide == u"\u00E9t\u00E9");
-    EXPECT_EQ(ReadResult::Absent, UserSet(section(kUserDefinedId).add(2, vtI4(1))).s.dictionary(names));
-
+TEST(PropertySet, SectionsAndCodePages) {
     // Sections are found by format identifier, in a stream whose header is whole.
-    const std::string two = propertyStream({section(kDocSummaryId), section(kUserDefinedId).add(2, vtI4(1))});
+    const std::string two = testcfb::propertyStream({section(testcfb::kDocSummaryId), section(testcfb::kUserDefinedId).add(2, testcfb::vtI4(1))});
     PropertySet set;
+    Section s;
     EXPECT_TRUE(set.parse({two.begin(), two.end()}) && set.sectionCount() == 2 && !set.section(kSummaryInformation, s));
     EXPECT_TRUE(set.section(kUserDefinedProperties, s) && s.table().size() == 1);
     std::string small = two;
     testcfb::put(small, 28 + 2 * 20 + 8, 4);  // the second section's size, below its own header
     EXPECT_TRUE(set.parse({small.begin(), small.end()}) && !set.section(kUserDefinedProperties, s));
     EXPECT_FALSE(set.parse({two.begin(), two.begin() + 27}));
-}
 
-TEST(PropertySet, DecodesTheCommonCodePages) {
     std::u16string out;
-    EXPECT_TRUE(decodeCodePage(1252, reinterpret_cast<const std::uint8_t*>("a\xE9"), 2, out) && out == u"a\u00E9");
-    EXPECT_TRUE(decodeCodePage(932, reinterpret_cast<const std::uint8_t*>("\x93\xFA"), 2, out) && out == u"\u65E5");  // Shift-JIS
-    EXPECT_FALSE(decodeCodePage(65001, reinterpret_cast<const std::uint8_t*>("ok\xFFx"), 4, out));  // not UTF-8
+    const auto decode = [&](std::uint16_t cp, const char* bytes) { return decodeCodePage(cp, reinterpret_cast<const std::uint8_t*>(bytes), std::strlen(bytes), out); };
+    EXPECT_TRUE(decode(1252, "a\xE9") && out == u"a\u00E9");
+    EXPECT_TRUE(decode(932, "\x93\xFA") && out == u"\u65E5");  // Shift-JIS
+    EXPECT_FALSE(decode(65001, "ok\xFFx"));  // not UTF-8
     EXPECT_EQ(u"ok", out);
 }
