@@ -18,7 +18,7 @@ std::string outcome(Call call) {
 
 }  // namespace
 
-TEST(ParentDir, DrivesSharesRootsAndBothSeparators) {
+TEST(PathText, ParentsAndQuotingWithDrivesSharesAndBothSeparators) {
     const std::string longest = "C:\\" + std::string(256, 'a');  // 259 characters fit
     const struct { std::string path; int add; std::string parent; } cases[] = {
         {"C:\\dir\\file.txt", 0, "C:\\dir"}, {"C:\\dir\\", 0, "C:\\dir"},  // the empty last component goes
@@ -35,9 +35,30 @@ TEST(ParentDir, DrivesSharesRootsAndBothSeparators) {
     oxWinAPI_getParentDir(same, same, 0);
     EXPECT_STREQ(same, "C:\\dir");
     EXPECT_EQ(outcome([](char* out) { return oxWinAPI_getParentDir(out, nullptr, 1); }), "0 kept");
+
+    // Components are read through a 260-character window: 259 stay whole, longer ones
+    // are cut into pieces with a separator between.
+    const std::string app = "C:\\Program Files\\My App\\run.exe", c259(259, 'c'), c260(260, 'c');
+    const struct { std::string path; int perComponent; std::string quoted; } quotes[] = {
+        {app, 1, "C:\\\"Program Files\"\\\"My App\"\\run.exe"}, {app, 0, "\"" + app + "\""},
+        {"\"C:\\My Dir\\a.txt\"", 0, "\"C:\\My Dir\\a.txt\""},  // one pair only
+        {"C:\\Temp\\a.txt", 0, "C:\\Temp\\a.txt"}, {"C:\\Temp\\a.txt", 1, "C:\\Temp\\a.txt"},
+        {"C:\\Temp\\", 1, "C:\\Temp"}, {"C:\\Temp\\", 0, "C:\\Temp\\"},  // per component: trailing separator dropped
+        {"\\\\server\\share", 1, "\\\\server\\share"},
+        {"/opt/My App/a\\b c", 1, "/opt/\"My App\"/a\\\"b c\""},  // the path's own separators
+        {"C:\\" + c259 + "\\x", 1, "C:\\" + c259 + "\\x"}, {"C:\\" + c260 + "\\x", 1, "C:\\" + c260 + "\\\\x"},
+        {"C:\\" + c260 + "c", 1, "C:\\" + c260 + "\\c"}, {"", 1, "kept"},
+    };
+    for (const auto& c : quotes) {
+        std::string out = "kept" + std::string(c.path.size() * 3 + 4, '\0'), same = c.path;
+        same.resize(out.size(), '\0');  // quoted in place too
+        EXPECT_EQ(tqFile_quotePathA(out.data(), c.path.c_str(), c.perComponent), 0);
+        tqFile_quotePathA(same.data(), same.data(), c.perComponent);
+        EXPECT_EQ((std::pair<std::string, std::string>(out.c_str(), same.c_str())), std::pair(c.quoted, c.path.empty() ? "" : c.quoted)) << c.path;
+    }
 }
 
-TEST(MakeDirectory, ChainsExistingFilesAndSeparators) {
+TEST(Folders, MakeDirectoryAndFileTimes) {
     TempDir tmp;
     const std::string file = tmp.put("file", "x"), longest(255, 'n');  // the longest name the file system takes
     for (const auto& [path, result] :
@@ -45,10 +66,8 @@ TEST(MakeDirectory, ChainsExistingFilesAndSeparators) {
           {"", -1}, {"/", 0}, {tmp / longest + "/" + longest, 0}, {tmp / longest + "n", -1}})
         EXPECT_EQ(oxWinAPI_makeDirectory(path.c_str()), result) << path;
     EXPECT_TRUE(std::filesystem::is_directory(tmp / "a/b/c") && std::filesystem::is_directory(tmp / "t/u"));
-}
 
-TEST(FileTimes, FirstSortedMatchPlainBracketsAndUnchangedOutputs) {
-    TempDir tmp;
+    // File times: the first match in sorted order; '[' is plain; no match leaves the outputs.
     for (const auto& [name, mtime] : {std::pair<std::string, time_t>{"b.txt", 2000000}, {"a.txt", 1000000},
                                       {"x[1].dat", 3000000}, {".hidden", 4000000}, {"late", time_t{1} << 33}}) {
         const timespec times[2] = {{mtime, 0}, {mtime, 0}};
@@ -70,7 +89,7 @@ TEST(FileTimes, FirstSortedMatchPlainBracketsAndUnchangedOutputs) {
 }
 
 // (NULL buffers: the sweep checks the results.)
-TEST(HostInformation, ComputerNamesAndShortPaths) {
+TEST(HostInformation, NamesShortPathsAndStandardFolders) {
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     *::strchrnul(host, '.') = '\0';
@@ -86,9 +105,8 @@ TEST(HostInformation, ComputerNamesAndShortPaths) {
         {deep.c_str(), std::to_string(ENAMETOOLONG) + " "}, {nullptr, "32768 kept"}};
     for (const auto& [path, result] : cases)
         EXPECT_EQ(outcome([&](char* out) { return tqWin32_getShortPathName(path, out); }), result);
-}
 
-TEST(HostInformation, StandardFoldersFollowXdg) {
+    // The standard folders follow XDG.
     const std::string savedHome = ::getenv("HOME") ? ::getenv("HOME") : "/root";
     const auto folders = [] {
         return outcome(oxWinAPI_fileGetUserAppDataPath) + "|" + outcome(oxWinAPI_fileGetAllUsersAppDataPath) + "|" +
@@ -106,31 +124,6 @@ TEST(HostInformation, StandardFoldersFollowXdg) {
     ::setenv("HOME", savedHome.c_str(), 1);
 }
 
-TEST(QuotePath, WholeAndPerComponent) {
-    // Components are read through a 260-character window: 259 stay whole, longer ones
-    // are cut into pieces with a separator between.
-    const std::string app = "C:\\Program Files\\My App\\run.exe", c259(259, 'c'), c260(260, 'c');
-    const struct { std::string path; int perComponent; std::string quoted; } cases[] = {
-        {app, 1, "C:\\\"Program Files\"\\\"My App\"\\run.exe"}, {app, 0, "\"" + app + "\""},
-        {"\"C:\\My Dir\\a.txt\"", 0, "\"C:\\My Dir\\a.txt\""},  // one pair only
-        {"C:\\Temp\\a.txt", 0, "C:\\Temp\\a.txt"}, {"C:\\Temp\\a.txt", 1, "C:\\Temp\\a.txt"},
-        {"C:\\Temp\\", 1, "C:\\Temp"}, {"C:\\Temp\\", 0, "C:\\Temp\\"},  // per component: trailing separator dropped
-        {"\\\\server\\share", 1, "\\\\server\\share"},
-        {"/opt/My App/a\\b c", 1, "/opt/\"My App\"/a\\\"b c\""},  // the path's own separators
-        {"C:\\" + c259 + "\\x", 1, "C:\\" + c259 + "\\x"}, {"C:\\" + c260 + "\\x", 1, "C:\\" + c260 + "\\\\x"},
-        {"C:\\" + c260 + "c", 1, "C:\\" + c260 + "\\c"}, {"", 1, "kept"},
-    };
-    for (const auto& c : cases) {
-        std::string out(c.path.size() * 3 + 8, 'x'), same = c.path;
-        std::strcpy(out.data(), "kept");
-        same.resize(out.size(), '\0');  // quoted in place too
-        EXPECT_EQ(tqFile_quotePathA(out.data(), c.path.c_str(), c.perComponent), 0);
-        tqFile_quotePathA(same.data(), same.data(), c.perComponent);
-        EXPECT_STREQ(out.c_str(), c.quoted.c_str()) << c.path;
-        if (!c.path.empty()) { EXPECT_STREQ(same.c_str(), c.quoted.c_str()) << c.path << " in place"; }
-    }
-}
-
 TEST(Launch, RunsWithoutShellOrWaitAndLeavesNoZombie) {
     TempDir tmp;
     const std::string script = tmp.put("record", "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.t\"\nmv \"$0.t\" \"$0.out\"\n");
@@ -140,8 +133,7 @@ TEST(Launch, RunsWithoutShellOrWaitAndLeavesNoZombie) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(hosttest::readFile(script + ".out"), "one|two three|$HOME;x|");  // no shell expansion of any kind
     // The intermediate process has been reaped and the program belongs to init.
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
+    EXPECT_EQ((std::pair{::waitpid(-1, nullptr, WNOHANG), errno}), std::pair(-1, ECHILD));
 
     char text[256] = "kept";
     EXPECT_EQ(tqFile_launchApplication((tmp / "missing").c_str(), nullptr, 1, nullptr, text), ENOENT);

@@ -68,7 +68,7 @@ TEST(ProfileRead, ValuesDefaultsListsAndFileShapes) {
     EXPECT_STREQ(buf, "keep");
 }
 
-TEST(ProfileWrite, ChangesOnlyTheValueAndKeepsEveryOtherByte) {
+TEST(ProfileWrite, ChangesOnlyTheValueKeepsEveryOtherByteAndFollowsLinks) {
     TempDir tmp;
     const std::string file = tmp.put("a.ini", kSample);
     ::chmod(file.c_str(), 0640);
@@ -95,13 +95,11 @@ TEST(ProfileWrite, ChangesOnlyTheValueAndKeepsEveryOtherByte) {
     for (const auto& [section, key, value] : {std::tuple{"main", "k", "two\nlines"}, {"a]b", "k", "v"}, {"main", "a=b", "v"}})
         EXPECT_EQ(oxProfile_writeProfileString(section, key, value, file.c_str()), EINVAL) << section << key;
     EXPECT_EQ(readFile(file), expected);
-}
 
-TEST(ProfileWrite, NewFilesLineEndsAndLinks) {
-    TempDir tmp;
-    const std::string file = tmp / "new.ini";
-    ASSERT_EQ(oxProfile_writeProfileString("S", "k", "1", file.c_str()) + oxProfile_writeProfileString("S", "j", "2", file.c_str()), 0);
-    EXPECT_EQ(readFile(file), "[S]\nk=1\nj=2\n");
+    // New files, LF files and links.
+    const std::string fresh = tmp / "new.ini";
+    ASSERT_EQ(oxProfile_writeProfileString("S", "k", "1", fresh.c_str()) + oxProfile_writeProfileString("S", "j", "2", fresh.c_str()), 0);
+    EXPECT_EQ(readFile(fresh), "[S]\nk=1\nj=2\n");
     tmp.put("lf.ini", "[S]\nk=1\n\n[T]\nx=1\n");
     ASSERT_EQ(oxProfile_writeProfileString("s", "j", "2", (tmp.path + "\\lf.ini").c_str()), 0);
     EXPECT_EQ(readFile(tmp / "lf.ini"), "[S]\nk=1\nj=2\n\n[T]\nx=1\n");
@@ -110,7 +108,7 @@ TEST(ProfileWrite, NewFilesLineEndsAndLinks) {
     ASSERT_EQ(oxProfile_writeProfileString("T", "x", "9", (tmp / "link.ini").c_str()), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(tmp / "link.ini"));
     EXPECT_EQ(get(tmp / "lf.ini", "T", "x"), "9");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path), {}), 3);  // no temporary left
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path), {}), 4);  // no temporary left
 }
 
 TEST(ProfileWrite, ReadOnlyAndMissingPlacesFailCleanly) {

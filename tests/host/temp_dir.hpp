@@ -41,6 +41,7 @@ struct TempDir {
         std::filesystem::remove_all(path, ec);
     }
     std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::string file(const std::string& name) const { return *this / name; }
     // Writes `bytes` to the file `name` in here; gives its path.
     std::string put(const std::string& name, const std::string& bytes) const {
         writeFile(*this / name, bytes);
@@ -57,8 +58,7 @@ int inChild(Body body, Meanwhile meanwhile = [](pid_t) {}) {
     if (child == 0) ::_exit(body());
     meanwhile(child);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) continue;
     return status;
 }
 

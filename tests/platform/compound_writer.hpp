@@ -23,8 +23,7 @@ void put(Bytes& b, std::size_t at, std::uint64_t v, int n = 4) {
 }
 inline std::string le(std::uint64_t v, int n) {
     std::string s(n, '\0');
-    put(s, 0, v, n);
-    return s;
+    return put(s, 0, v, n), s;
 }
 inline std::string words(const Chain& v) {
     std::string s;
@@ -175,10 +174,7 @@ inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& 
 
 // ---- property sets: typed values as stored (type word, padding, value, padded to four) ----
 
-inline std::string pad4(std::string s) {
-    s.resize((s.size() + 3) / 4 * 4, '\0');
-    return s;
-}
+inline std::string pad4(std::string s) { return s.resize((s.size() + 3) / 4 * 4, '\0'), s; }
 inline std::string typed(std::uint16_t type, const std::string& payload) { return pad4(le(type, 4) + payload); }
 // A number of `n` bytes (a float or double by its bits).
 inline std::string vtNumber(std::uint16_t type, std::uint64_t bits, int n) { return typed(type, le(bits, n)); }
@@ -201,10 +197,7 @@ inline std::string vtLpwstr(const std::u16string& t) { return typed(31, str16(t,
 struct Section {
     std::string fmtid;
     std::vector<std::pair<std::uint32_t, std::string>> properties;  // id, stored bytes
-    Section& add(std::uint32_t id, std::string bytes) {
-        properties.emplace_back(id, std::move(bytes));
-        return *this;
-    }
+    Section& add(std::uint32_t id, std::string bytes) { return properties.emplace_back(id, std::move(bytes)), *this; }
     Section& codePage(std::uint16_t cp) { return add(1, vtI2(cp)); }
     // Dictionary (property 0): names in the set's code page, or (names16) 16-bit and padded
     // to four bytes each, as in a code page 1200 set.

@@ -96,9 +96,8 @@ TEST_F(DesignProps, LocaleAndEightBitTexts) {
     EXPECT_EQ((Answer{0, "", ""}), get(doc, "Gr\xC3\xB6\xC3\x9F" "e"));
     std::setlocale(LC_ALL, "C.UTF-8");  // "C" is left behind also when an argument is missing
     char value[8] = "x";
-    EXPECT_EQ(0, histo_getV8Prop(nullptr, "Title", value));
-    EXPECT_STREQ("", value);
-    EXPECT_STREQ("C", std::setlocale(LC_ALL, nullptr));
+    EXPECT_EQ((std::tuple{histo_getV8Prop(nullptr, "Title", value), std::string(value), std::string(std::setlocale(LC_ALL, nullptr))}),
+              std::tuple(0, "", "C"));
 
     // The file name is read in the user's locale before the switch: a path of more than
     // 1023 bytes but fewer than 1023 UTF-8 characters is not cut.
@@ -114,22 +113,21 @@ TEST_F(DesignProps, LocaleAndEightBitTexts) {
 }
 
 TEST_F(DesignProps, DgnMdStorageMakesAV8DesignFile) {
-    EXPECT_EQ(1, oxFile_isV8Dgn(save(designFile(3, 100)).c_str()));
-    EXPECT_EQ(1, oxFile_isV8Dgn(save(designFile(4, 5000, true)).c_str()));
-    const auto only = [&](std::function<void(Writer&)> fill) {
+    // A "Dgn-Md" storage at the root, also among many siblings; not a stream of that name,
+    // nor "dgn-md", nor one further down.
+    const std::pair<int, std::function<void(Writer&)>> layouts[] = {
+        {0, [](Writer& w) { w.stream(0, u"Dgn-Md", "x"); }}, {0, [](Writer& w) { w.storage(0, u"dgn-md"); }},
+        {0, [](Writer& w) { w.storage(w.storage(0, u"Sub"), u"Dgn-Md"); }},
+        {1, [](Writer& w) { for (char16_t c = u'a'; c <= u'z'; ++c) w.stream(0, std::u16string(1, c), "x"); w.storage(0, u"Dgn-Md"); }},
+    };
+    for (const auto& [expected, fill] : layouts) {
         Writer w;
         fill(w);
-        return oxFile_isV8Dgn(save(w.build()).c_str());
-    };
-    EXPECT_EQ(0, only([](Writer& w) { w.stream(0, u"Dgn-Md", "x"); }));
-    EXPECT_EQ(0, only([](Writer& w) { w.storage(0, u"dgn-md"); }));
-    EXPECT_EQ(0, only([](Writer& w) { w.storage(w.storage(0, u"Sub"), u"Dgn-Md"); }));  // not at the root
-    EXPECT_EQ(1, only([](Writer& w) {
-                  for (char16_t c = u'a'; c <= u'z'; ++c) w.stream(0, std::u16string(1, c), "x");
-                  w.storage(0, u"Dgn-Md");
-              }));
-    for (const std::string& no : {dir_.file("missing.dgn"), kData + "/props-basic.fodt", dir_.path})
-        EXPECT_EQ(0, oxFile_isV8Dgn(no.c_str())) << no;
+        EXPECT_EQ(expected, oxFile_isV8Dgn(save(w.build()).c_str()));
+    }
+    for (const auto& [file, expected] : {std::pair{save(designFile(3, 100), "3.dgn"), 1}, {save(designFile(4, 5000, true), "4.dgn"), 1},
+                                         {dir_.file("missing.dgn"), 0}, {kData + "/props-basic.fodt", 0}, {dir_.path, 0}})
+        EXPECT_EQ(expected, oxFile_isV8Dgn(file.c_str())) << file;
 }
 
 TEST_F(DesignProps, ValueTextOfEveryVariantType) {
@@ -184,14 +182,11 @@ TEST_F(DesignProps, SetsAreAskedInOrderAndAFixedNameStopsTheLookup) {
 TEST_F(DesignProps, OpenAndReadDiagnostics) {
     Bytes badShift = docWith(std::nullopt, std::nullopt);
     badShift[30] = 31;
-    const std::pair<std::string, const char*> cases[] = {
-        {dir_.file("missing.dgn"), "File not found."},
-        {dir_.file("no/such/dir.dgn"), "StgOpenStorage() failed w/error 80030003"},
-        {kData + "/props-basic.doc/x.dgn", "StgOpenStorage() failed w/error 80030003"},  // a file as a folder
-        {kData + "/props-basic.fodt", "Not a compound file."},
-        {save({}, "empty.dgn"), "Not a compound file."},
-        {save(badShift, "shift.dgn"), "StgOpenStorage() failed w/error 800300fb"},
-        {dir_.path, "StgOpenStorage() failed w/error 80030005"},
+    const std::string failed = "StgOpenStorage() failed w/error ";
+    const std::pair<std::string, std::string> cases[] = {  // a missing folder, also a file as one; a folder as the file
+        {dir_.file("missing.dgn"), "File not found."}, {dir_.file("no/such/dir.dgn"), failed + "80030003"},
+        {kData + "/props-basic.doc/x.dgn", failed + "80030003"}, {kData + "/props-basic.fodt", "Not a compound file."},
+        {save({}, "empty.dgn"), "Not a compound file."}, {save(badShift, "shift.dgn"), failed + "800300fb"}, {dir_.path, failed + "80030005"},
     };
     for (const auto& [file, out] : cases) EXPECT_EQ((Answer{0, "", out}), get(file, "Title")) << file;
     // A property offset past its section fails the summary read; the lookup goes on.

@@ -32,7 +32,7 @@ struct UserSet {
 }  // namespace
 
 // Numbers, times and type words show in the text of histo_getV8Prop; strings are checked here.
-TEST(PropertySet, StringsAndDictionaries) {
+TEST(PropertySet, StringsDictionariesSectionsAndCodePages) {
     const UserSet u(section(testcfb::kUserDefinedId).codePage(1252).dictionary({{2, "Gr\xF6\xDF" "e"}, {3, "Plain"}})
                         .add(7, testcfb::vtString8(kVtLpstr, "Gr\xF6\xDF" "e")).add(8, testcfb::vtString8(kVtBstr, "Gr\xF6\xDF" "e"))
                         .add(9, testcfb::vtLpwstr(u"wide \u20AC")));
@@ -54,9 +54,7 @@ TEST(PropertySet, StringsAndDictionaries) {
     EXPECT_TRUE(wide.s.read(2, v) == ReadResult::Ok && v.isWide && v.wide == u"\u00E9t\u00E9");
     Names none;
     EXPECT_EQ(ReadResult::Absent, UserSet(section(testcfb::kUserDefinedId).add(2, testcfb::vtI4(1))).s.dictionary(none));
-}
 
-TEST(PropertySet, SectionsAndCodePages) {
     // Sections are found by format identifier, in a stream whose header is whole.
     const std::string two = testcfb::propertyStream({section(testcfb::kDocSummaryId), section(testcfb::kUserDefinedId).add(2, testcfb::vtI4(1))});
     PropertySet set;
