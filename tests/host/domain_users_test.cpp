@@ -24,8 +24,7 @@ protected:
     // The status, then the accounts as "name:full name" ("name" without full names), or
     // "NULL" when there are none and both lists are NULL.
     Lines list(const char* server, bool full = true) {
-        char** names = reinterpret_cast<char**>(1);
-        char** fulls = full ? reinterpret_cast<char**>(1) : nullptr;
+        char **names = reinterpret_cast<char**>(1), **fulls = full ? names : nullptr;
         int count = 5;
         const int status = domain::getAllUsers(source, server, &names, full ? &fulls : nullptr, &count);
         Lines out{"status " + std::to_string(status)};

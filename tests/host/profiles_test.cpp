@@ -47,8 +47,7 @@ TEST(ProfileRead, ValuesDefaultsListsAndFileShapes) {
     for (const auto& c : cases) EXPECT_EQ(get(file, c[0], c[1]), c[2]);
     EXPECT_EQ(get(file, "Main", "none", "fallback  \t"), "fallback");
     EXPECT_EQ(get(tmp / "missing.ini", "Main", "Name", "dflt") + get(tmp.path, "Main", "Name", "dflt"), "dfltdflt");
-    EXPECT_EQ(get(file, "Main", "Name", "-", 5), "Plot");  // cut to size - 1
-    EXPECT_EQ(get(file, "Main", "Name", "-", 1), "");
+    EXPECT_EQ(get(file, "Main", "Name", "-", 5) + "|" + get(file, "Main", "Name", "-", 1), "Plot|");  // cut to size - 1
     // Lists count like the platform's: the last NUL not counted; one that does not fit is
     // cut to size - 2 and ends in two NULs.
     const std::string sections("17:Main\0other\0bytes\0\0", 22);

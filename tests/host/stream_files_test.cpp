@@ -57,7 +57,7 @@ std::string withCrLf(const std::string& text) { return std::regex_replace(text, 
 }  // namespace
 
 // (The results of NULL arguments are checked by the sweep; here what they leave behind.)
-TEST(StreamFiles, FailedOpensAndEmptyCallsLeaveEverythingAlone) {
+TEST(StreamFiles, ModeStringsFailedOpensAndEmptyCalls) {
     TempDir t;
     const std::string path = t.put("f", "abc");
     ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0600), 0);
@@ -68,19 +68,15 @@ TEST(StreamFiles, FailedOpensAndEmptyCallsLeaveEverythingAlone) {
         EXPECT_EQ(oxWinAPI_fopen(&s, name ? (t / name).c_str() : nullptr, mode), 0);
     EXPECT_EQ(s, reinterpret_cast<oxStream*>(0x1));
     char buf[8] = "keep";
-    EXPECT_EQ(oxWinAPI_fgets(buf, 8, nullptr), buf);
-    EXPECT_EQ(oxWinAPI_readString(buf, 8, nullptr, 1), buf);
+    EXPECT_EQ((std::pair{oxWinAPI_fgets(buf, 8, nullptr), oxWinAPI_readString(buf, 8, nullptr, 1)}), std::pair(buf, buf));
     EXPECT_STREQ(buf, "keep");
 
     Stream r(path, "r");
     oxWinAPI_fread(nullptr, 1, 4, r), oxWinAPI_fwrite(nullptr, 1, 4, r), oxWinAPI_fprintfn(r, 0, nullptr);
     EXPECT_EQ(oxWinAPI_readString(buf, 1, r, 1), nullptr);  // no room for a character
     EXPECT_EQ(after(oxWinAPI_fgetc(r), r), State('a', 0, 1));  // none of these touched the stream
-    EXPECT_EQ(oxWinAPI_fclose(&r.s), 0);
-    EXPECT_EQ(r.s, nullptr);
-}
+    EXPECT_EQ((std::pair{oxWinAPI_fclose(&r.s), r.s}), (std::pair<int, oxStream*>(0, nullptr)));
 
-TEST(StreamFiles, ModeStrings) {
     // Whether a missing file is created; what reading the file "ab\r\ncd" gives (nullptr: no
     // open); what oxWinAPI_fwrite of "Z\n" right after opening gives, and the file after it.
     struct Case { const char* mode; bool creates; const char* reads; int written; const char* after; };
@@ -104,22 +100,20 @@ TEST(StreamFiles, ModeStrings) {
         if (!s) continue;
         EXPECT_EQ(drain(s, [] { return 64; }), c.reads);
         s.open(t.put("f", "ab\r\ncd"), c.mode);
-        EXPECT_EQ(oxWinAPI_fwrite("Z\n", 1, 2, s), c.written);
-        EXPECT_EQ(oxWinAPI_ftell(s) == -1, c.written < 0);
+        EXPECT_EQ((std::pair{oxWinAPI_fwrite("Z\n", 1, 2, s), oxWinAPI_ftell(s) == -1}), std::pair(c.written, c.written < 0));
         s.close();
         EXPECT_EQ(readFile(t / "f"), c.after);
     }
 }
 
-TEST(StreamFiles, FlagsAreSticky) {
+TEST(StreamFiles, StickyFlagsAndCounts) {
     TempDir t;
     char buf[16];
     Stream s(t.put("f", "abcd"), "rb");
     EXPECT_EQ(after(oxWinAPI_fread(buf, 2, 5, s), s), State(4, 1, -1));  // bytes, not items
     oxWinAPI_fseek(s, 0, 0);  // no seek clears a flag
     EXPECT_EQ(after(oxWinAPI_fgetc(s), s), State(-1, 1, -1));
-    EXPECT_EQ(oxWinAPI_fgets(buf, 16, s), nullptr);
-    EXPECT_EQ(oxWinAPI_fread(buf, 1, 1, s), 0);
+    EXPECT_EQ((std::pair{oxWinAPI_fgets(buf, 16, s), oxWinAPI_fread(buf, 1, 1, s)}), (std::pair<char*, int>(nullptr, 0)));
 
     // A last line without a line feed sets end-of-file alone: seeks still move, reads stop.
     s.open(t.put("g", "one\ntwo"), "r");
@@ -131,12 +125,9 @@ TEST(StreamFiles, FlagsAreSticky) {
     oxWinAPI_fseek(s.open(t / "g", "r"), -1, 0);
     EXPECT_EQ(after(oxWinAPI_fseek(s, 0, 0), s), State(0, 0, -1));
     EXPECT_EQ(after(oxWinAPI_fgetc(s.open(t / "g", "a")), s), State(-1, 1, -1));  // nothing to read on a write-only stream: the end
-}
 
-TEST(StreamFiles, WriteReadBackAndCounts) {
-    TempDir t;
-    Stream s(t / "f", "w");
-    EXPECT_EQ(oxWinAPI_fwrite("a\nb", 1, 3, s), 4);  // the line feed lands as CR LF
+    // Counts of what lands in the file.
+    EXPECT_EQ(oxWinAPI_fwrite("a\nb", 1, 3, s.open(t / "f", "w")), 4);  // the line feed lands as CR LF
     const std::string big(10000, 'q');  // a format text of 10 000 characters
     EXPECT_EQ(after(oxWinAPI_fprintfn(s, 99, (big + "%s|%d\n").c_str(), "s", 7), s), State(0, 0, 4 + 10000 + 5));
     s.close();
@@ -147,7 +138,6 @@ TEST(StreamFiles, WriteReadBackAndCounts) {
     EXPECT_EQ(oxWinAPI_fwrite("E", 1, 1, s), 10009);
     s.close();
     EXPECT_EQ(readFile(t / "f").back(), 'E');
-
     // /dev/full takes buffered bytes and refuses them at the flush; what is larger than the
     // buffer is written at once.
     EXPECT_EQ(oxWinAPI_fwrite("abc", 1, 3, s.open("/dev/full", "wb")), 3);
@@ -225,8 +215,7 @@ TEST(StreamFiles, FilesBeyondTwoGigabytes) {
     Stream s(path, "rwb");
     EXPECT_EQ(after(oxWinAPI_fseek(s, static_cast<long>(far), 0), s), State(0, 0, -1));
     char buf[8];
-    EXPECT_EQ(oxWinAPI_fread(buf, 1, 4, s), 4);
-    EXPECT_EQ(std::string(buf, 4), "MARK");
+    EXPECT_EQ((std::pair{oxWinAPI_fread(buf, 1, 4, s), std::string(buf, 4)}), std::pair(4, std::string("MARK")));
     EXPECT_EQ(oxWinAPI_fwrite("next", 1, 4, s), 4);
     oxWinAPI_fseek(s, -8, 2);
     EXPECT_EQ(oxWinAPI_fwrite("tail", 1, 4, s), 4);

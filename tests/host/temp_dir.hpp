@@ -26,15 +26,11 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 struct TempDir {
-    TempDir() {
-        char name[] = "/tmp/orvane-host-XXXXXX";
-        path = ::mkdtemp(name) ? name : "";
-    }
+    TempDir() { char name[] = "/tmp/orvane-host-XXXXXX"; path = ::mkdtemp(name) ? name : ""; }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::permissions(path, std::filesystem::perms::owner_all, ec);
@@ -43,10 +39,7 @@ struct TempDir {
     std::string operator/(const std::string& name) const { return path + "/" + name; }
     std::string file(const std::string& name) const { return *this / name; }
     // Writes `bytes` to the file `name` in here; gives its path.
-    std::string put(const std::string& name, const std::string& bytes) const {
-        writeFile(*this / name, bytes);
-        return *this / name;
-    }
+    std::string put(const std::string& name, const std::string& bytes) const { return writeFile(*this / name, bytes), *this / name; }
     std::string path;
 };
 

@@ -21,15 +21,8 @@ template <class Bytes>
 void put(Bytes& b, std::size_t at, std::uint64_t v, int n = 4) {
     for (int i = 0; i < n; ++i) b[at + i] = static_cast<typename Bytes::value_type>(v >> (8 * i));
 }
-inline std::string le(std::uint64_t v, int n) {
-    std::string s(n, '\0');
-    return put(s, 0, v, n), s;
-}
-inline std::string words(const Chain& v) {
-    std::string s;
-    for (auto w : v) s += le(w, 4);
-    return s;
-}
+inline std::string le(std::uint64_t v, int n) { std::string s(n, '\0'); return put(s, 0, v, n), s; }
+inline std::string words(const Chain& v) { std::string s; for (auto w : v) s += le(w, 4); return s; }
 
 class Writer {
 public:
@@ -149,11 +142,7 @@ private:
         }
     }
     std::uint32_t sectors(std::size_t bytes) const { return static_cast<std::uint32_t>((bytes + ss - 1) / ss); }
-    static Chain run(std::uint32_t& next, std::uint32_t count) {
-        Chain v(count);
-        for (auto& s : v) s = next++;
-        return v;
-    }
+    static Chain run(std::uint32_t& next, std::uint32_t count) { Chain v(count); for (auto& s : v) s = next++; return v; }
     static std::uint32_t first(const Chain& c) { return c.empty() ? kEnd : c[0]; }
     static void link(Chain& table, const Chain& c) {
         for (std::size_t k = 0; k < c.size(); ++k) table[c[k]] = k + 1 < c.size() ? c[k + 1] : kEnd;
