@@ -54,7 +54,8 @@ TEST(PathText, ParentsAndQuotingWithDrivesSharesAndBothSeparators) {
         same.resize(out.size(), '\0');  // quoted in place too
         EXPECT_EQ(tqFile_quotePathA(out.data(), c.path.c_str(), c.perComponent), 0);
         tqFile_quotePathA(same.data(), same.data(), c.perComponent);
-        EXPECT_EQ((std::pair<std::string, std::string>(out.c_str(), same.c_str())), std::pair(c.quoted, c.path.empty() ? "" : c.quoted)) << c.path;
+        EXPECT_EQ((std::pair<std::string, std::string>(out.c_str(), same.c_str())), std::pair(c.quoted, c.path.empty() ? "" : c.quoted))
+            << c.path;
     }
 }
 

@@ -129,16 +129,14 @@ private:
             for (auto& c : *s) c -= (c >= u'a' && c <= u'z') ? 32 : 0;
         return a.size() != b.size() ? a.size() < b.size() : a < b;
     }
-    // Gives each stream its sectors of `unit` bytes: one run each, or round-robin.
+    // Gives each stream its sectors of `unit` bytes: one run each, or (scattered) one sector
+    // per stream in turn.
     void allocate(const std::vector<int>& ids, std::size_t unit, std::vector<Chain>& out, std::uint32_t& next) {
+        const auto wants = [&](int i) { return out[i].size() * unit < e_[i].data.size(); };
         for (bool more = true; more;) {
             more = false;
             for (int i : ids)
-                while (out[i].size() * unit < e_[i].data.size()) {
-                    out[i].push_back(next++);
-                    more = true;
-                    if (scatter_) break;
-                }
+                for (int k = 0; wants(i) && (k == 0 || !scatter_); ++k) out[i].push_back(next++), more = true;
         }
     }
     std::uint32_t sectors(std::size_t bytes) const { return static_cast<std::uint32_t>((bytes + ss - 1) / ss); }

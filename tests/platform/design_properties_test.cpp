@@ -17,12 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 // What a call gives: its result, the value, and what it printed on standard output.
-struct Answer {
-    int found = -1;
-    std::string value, out;
-    bool operator==(const Answer&) const = default;
-    friend std::ostream& operator<<(std::ostream& o, const Answer& a) { return o << a.found << " '" << a.value << "' '" << a.out << "'"; }
-};
+using Answer = std::tuple<int, std::string, std::string>;
 
 void setTz(const char* tz) { ::setenv("TZ", tz, 1), ::tzset(); }
 
@@ -38,6 +33,7 @@ protected:
         const int found = histo_getV8Prop(file.c_str(), name, value.data());
         return {found, value.data(), ::testing::internal::GetCapturedStdout()};
     }
+    static std::string value(const std::string& file, const char* name) { return std::get<1>(get(file, name)); }
     std::string save(const Bytes& bytes, const std::string& name = "f.dgn") { return writeFile(dir_.file(name), bytes), dir_.file(name); }
     TempDir dir_;
 };
@@ -74,9 +70,9 @@ TEST_F(DesignProps, LibreOfficeDocumentsGiveWhatTheirSourcesSetInTheLocale) {
     EXPECT_EQ(0, oxFile_isV8Dgn(doc.c_str()));
     // Local time: the same instant one hour east of UTC (a POSIX zone, no tz database needed).
     setTz("CET-1CEST,M3.5.0,M10.5.0/3");
-    EXPECT_EQ("15:5:9:0 3/11/2008", get(doc, "Created").value);
+    EXPECT_EQ("15:5:9:0 3/11/2008", value(doc, "Created"));
     const auto summer = propertyStream({section(kSummaryId).add(12, vtFiletime(128909106000000000ull))});
-    EXPECT_EQ("10:30:0:0 1/7/2009", get(save(docWith(summer, std::nullopt)), "Created").value);  // 08:30 UTC
+    EXPECT_EQ("10:30:0:0 1/7/2009", value(save(docWith(summer, std::nullopt)), "Created"));  // 08:30 UTC
 
     // A UTF-8 set (code page 65001): an 8-bit string comes back as stored; a name that
     // "C" cannot spell never matches, since names are converted after the switch to "C".
@@ -157,18 +153,20 @@ TEST_F(DesignProps, SetsAreAskedInOrderAndAFixedNameStopsTheLookup) {
     const std::string withSummary = save(docWith(summary, userSet(user)), "a.dgn");
     for (const char* name : {"Title", "Company"}) EXPECT_EQ((Answer{1, "", ""}), get(withSummary, name)) << name;  // the fixed set exists
     // Without a summary stream, or with one that holds no section, the user's title shows.
-    EXPECT_EQ("user title", get(save(docWith(std::nullopt, userSet(user))), "Title").value);
-    EXPECT_EQ("user title", get(save(docWith(propertyStream({}), userSet(user))), "Title").value);
+    EXPECT_EQ("user title", value(save(docWith(std::nullopt, userSet(user))), "Title"));
+    EXPECT_EQ("user title", value(save(docWith(propertyStream({}), userSet(user))), "Title"));
     // Empty sets, in 4096-byte sectors: present but holding nothing.
     const std::string empty =
         save(docWith(propertyStream({section(kSummaryId)}), propertyStream({section(kDocSummaryId), section(kUserDefinedId)}), 4));
-    for (const auto& [name, found] : {std::pair{"Doc Security", 1}, {"Thumpnail", 1}, {"LinksUpToDate", 1}, {"Thumbnail", 0}, {"Project", 0}})
-        EXPECT_EQ(found, get(empty, name).found) << name;
+    for (const auto& [name, found] :
+         {std::pair{"Doc Security", 1}, {"Thumpnail", 1}, {"LinksUpToDate", 1}, {"Thumbnail", 0}, {"Project", 0}})
+        EXPECT_EQ(found, std::get<0>(get(empty, name))) << name;
     // Code page 1200: names and 8-bit strings are 16-bit.
     auto wide = section(kUserDefinedId).codePage(1200).dictionary({}, {{2, u"Ref"}, {3, u"Other"}});
-    const std::string unicode = save(docWith(std::nullopt, propertyStream({section(kDocSummaryId), wide.add(2, vtString16(30, u"R-17")).add(3, vtI2(3))})));
-    EXPECT_EQ(get(unicode, "Ref").value + "|" + get(unicode, "Other").value, "R-17|3");
-    EXPECT_EQ(0, get(unicode, "Re").found);  // names match whole
+    wide.add(2, vtString16(30, u"R-17")).add(3, vtI2(3));
+    const std::string unicode = save(docWith(std::nullopt, propertyStream({section(kDocSummaryId), wide})));
+    EXPECT_EQ(value(unicode, "Ref") + "|" + value(unicode, "Other"), "R-17|3");
+    EXPECT_EQ(0, std::get<0>(get(unicode, "Re")));  // names match whole
 }
 
 TEST_F(DesignProps, OpenAndReadDiagnostics) {
@@ -178,7 +176,8 @@ TEST_F(DesignProps, OpenAndReadDiagnostics) {
     const std::pair<std::string, std::string> cases[] = {  // a missing folder, also a file as one; a folder as the file
         {dir_.file("missing.dgn"), "File not found."}, {dir_.file("no/such/dir.dgn"), failed + "80030003"},
         {kData + "/props-basic.doc/x.dgn", failed + "80030003"}, {kData + "/props-basic.fodt", "Not a compound file."},
-        {save({}, "empty.dgn"), "Not a compound file."}, {save(badShift, "shift.dgn"), failed + "800300fb"}, {dir_.path, failed + "80030005"},
+        {save({}, "empty.dgn"), "Not a compound file."}, {save(badShift, "shift.dgn"), failed + "800300fb"},
+        {dir_.path, failed + "80030005"},
     };
     for (const auto& [file, out] : cases) EXPECT_EQ((Answer{0, "", out}), get(file, "Title")) << file;
     // A property offset past its section fails the summary read; the lookup goes on.
@@ -205,7 +204,7 @@ TEST_F(DesignProps, HostileFilesGiveNothing) {
     const Bytes good = w.build();
     const std::string goodFile = save(good, "good.dgn");
     // (The comments lie in scattered sectors.)
-    ASSERT_EQ(get(goodFile, "Title").value + get(goodFile, "Project").value + get(goodFile, "Comments").value,
+    ASSERT_EQ(value(goodFile, "Title") + value(goodFile, "Project") + value(goodFile, "Comments"),
               "DeckNorth Bridge" + std::string(6000, 'c'));
     ASSERT_EQ(1, oxFile_isV8Dgn(goodFile.c_str()));
 
@@ -234,7 +233,7 @@ TEST_F(DesignProps, HostileFilesGiveNothing) {
         c.at ? put(bytes, c.at, c.value) : bytes.resize(c.value);
         const std::string file = save(bytes, "hostile.dgn");
         const Answer a = get(file, c.name);
-        EXPECT_EQ((Answer{0, "", a.out}), a) << c.what;  // whatever it printed
+        EXPECT_EQ((Answer{0, "", std::get<2>(a)}), a) << c.what;  // whatever it printed
         if (c.dgnToo) { EXPECT_EQ(0, oxFile_isV8Dgn(file.c_str())) << c.what; }
     }
 
@@ -248,11 +247,11 @@ TEST_F(DesignProps, HostileFilesGiveNothing) {
         {userSection + 8 + 8 + 4, 0x7FFFFFF0}, {end - 24 - 20, 0x40000000},       // dictionary offset and count
         {end - 24 - 20 + 8, 0x40000000}, {end - 4 - 16, 0xFFFFFFF0},              // the length of a name; string length
     };
-    ASSERT_EQ("North Bridge", get(save(docWith(std::nullopt, userStream)), "Project").value);
+    ASSERT_EQ("North Bridge", value(save(docWith(std::nullopt, userStream)), "Project"));
     for (const auto& [at, value] : streamCases) {
         std::string broken = userStream;
         put(broken, at, value);
         const Answer a = get(save(docWith(std::nullopt, broken)), "Project");
-        EXPECT_EQ((Answer{0, "", a.out}), a) << at;
+        EXPECT_EQ((Answer{0, "", std::get<2>(a)}), a) << at;
     }
 }

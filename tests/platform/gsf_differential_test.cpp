@@ -39,7 +39,8 @@ void walkOurs(CompoundFile& f, std::uint32_t id, const std::string& prefix, Tree
     EXPECT_TRUE(f.children(id, kids));
     for (std::uint32_t k : kids) {
         const Entry* e = f.entry(k);
-        gchar* name = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(e->name.data()), static_cast<glong>(e->name.size()), nullptr, nullptr, nullptr);
+        gchar* name = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(e->name.data()), static_cast<glong>(e->name.size()), nullptr,
+                                      nullptr, nullptr);
         const std::string path = prefix + "/" + name;
         g_free(name);
         if (e->type == EntryType::Storage) {
