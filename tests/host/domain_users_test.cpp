@@ -24,8 +24,7 @@ protected:
     // The status, then the accounts as "name:full name" ("name" without full names), or
     // "NULL" when there are none and both lists are NULL.
     Lines list(const char* server, bool full = true) {
-        char** names = reinterpret_cast<char**>(1);
-        char** fulls = full ? reinterpret_cast<char**>(1) : nullptr;
+        char **names = reinterpret_cast<char**>(1), **fulls = full ? names : nullptr;
         int count = 5;
         const int status = domain::getAllUsers(source, server, &names, full ? &fulls : nullptr, &count);
         Lines out{"status " + std::to_string(status)};
@@ -35,6 +34,10 @@ protected:
         if (status == 0 && count > 0) domain::freeAllUsers(names, fulls, count);
         return out;
     }
+    std::string fullName(const char* server, const char* user) {
+        char buf[256] = "kept";
+        return std::to_string(domain::getUserFullName(source, server, buf, user)) + " " + buf;
+    }
     hosttest::TempDir tmp;
     std::string passwd = tmp / "passwd", defs = tmp / "login.defs";
     orvane::platform::AccountSource source;
@@ -42,62 +45,48 @@ protected:
 
 }  // namespace
 
-TEST_F(Users, OrdinaryAccountsOfThisMachineOnly) {
+TEST_F(Users, OrdinaryAccountsOfThisMachineOnlyAndTheirFullNames) {
+    EXPECT_EQ(fullName(nullptr, "alice") + "|" + fullName(nullptr, "bob"), "0 Alice Smith|0 kept");  // bob has none
+    EXPECT_EQ(fullName(nullptr, "nobody-here") + "|" + fullName("other", "alice"), "2221 kept|53 kept");
     // In file order (not sorted); an account without a full name has "", never NULL.
     EXPECT_EQ(list(nullptr), (Lines{"status 0", "carol:Carol", "alice:Alice Smith", "bob:"}));
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     EXPECT_EQ(list(host, false), (Lines{"status 0", "carol", "alice", "bob"}));
-    EXPECT_EQ(list("\\\\fileserver"), (Lines{"status 53", "NULL"}));
-    EXPECT_EQ(domain::getAllUsers(source, nullptr, nullptr, nullptr, nullptr), 0);
-
+    EXPECT_EQ(list("\\\\fileserver"), (Lines{"status 53", "NULL"}));  // refused, and both lists NULL
     source.loginDefs = defs.c_str();  // 0 .. 999: root and the service account
     EXPECT_EQ(list("\\\\localhost", false), (Lines{"status 0", "root", "svc"}));
     int count = -1;
     ASSERT_EQ(domain::getAllUsers(source, "", nullptr, nullptr, &count), 0);  // only counted
     EXPECT_EQ(count, 2);
     source.loginDefs = "/nonexistent";
-    tmp.put("passwd", "root:x:0:0:root:/root:/bin/bash\n");
-    EXPECT_EQ(list(nullptr), (Lines{"status 0", "NULL"}));
-    domain::freeAllUsers(nullptr, nullptr, 0);
-}
-
-TEST_F(Users, FullNameLookups) {
-    const auto fullName = [&](const char* server, const char* user) {
-        char buf[256] = "kept";
-        return std::to_string(domain::getUserFullName(source, server, buf, user)) + " " + buf;
-    };
-    EXPECT_EQ(fullName(nullptr, "alice"), "0 Alice Smith");
-    EXPECT_EQ(fullName(nullptr, "bob"), "0 kept");  // no full name
-    EXPECT_EQ(fullName(nullptr, "nobody-here"), "2221 kept");
-    EXPECT_EQ(fullName("other", "alice"), "53 kept");
-    EXPECT_EQ(domain::getUserFullName(source, nullptr, nullptr, "alice"), 0);
     tmp.put("passwd", "long:x:1000:1000:" + std::string(300, 'L') + ":/:/bin/sh\n");
     EXPECT_EQ(fullName(nullptr, "long"), "0 " + std::string(domain::kNameLimit, 'L'));
+    tmp.put("passwd", "root:x:0:0:root:/root:/bin/bash\n");
+    EXPECT_EQ(list(nullptr), (Lines{"status 0", "NULL"}));
 }
 
+// The system database through the exports (NULL arguments: see the sweep).
 TEST(SystemUsers, TheSystemDatabaseThroughTheExports) {
     char** names = nullptr;
     char** fulls = nullptr;
     int count = -1;
     ASSERT_EQ(oxDomain_getAllUsers(nullptr, &names, &fulls, &count), 0);
-    // The same accounts as a plain walk of the database in the login.defs range.
+    // The same accounts as a plain walk of the database in the login.defs range, each with
+    // a full name ("" at least).
     const auto range = orvane::platform::readUidRange("/etc/login.defs");
-    Lines expected, got;
+    Lines expected, got(names, names + count);
     ::setpwent();
     while (passwd* pw = ::getpwent())
         if (pw->pw_uid >= range.min && pw->pw_uid <= range.max) expected.push_back(pw->pw_name);
     ::endpwent();
-    for (int i = 0; i < count; ++i) got.push_back(names[i] + std::string(fulls[i] ? "" : " without a full name"));
     EXPECT_EQ(got, expected);
+    EXPECT_EQ(std::count(fulls, fulls + count, nullptr), 0);
     oxDomain_freeAllUsers(names, fulls, count);
-    EXPECT_EQ(oxDomain_getAllUsers("elsewhere", &names, &fulls, &count), 53);
 
     char buf[256] = "";
     EXPECT_EQ(oxDomain_getUserFullName(nullptr, buf, nullptr), 0);  // the logged-on user: a login name at least
     EXPECT_STRNE(buf, "");
     std::strcpy(buf, "kept");
-    EXPECT_EQ(oxDomain_getUserFullName("localhost", buf, "no-such-user-here"), 2221);
-    EXPECT_STREQ(buf, "kept");
-    EXPECT_EQ(oxDomain_getUserFullName(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(std::to_string(oxDomain_getUserFullName("localhost", buf, "no-such-user-here")) + " " + buf, "2221 kept");
 }

@@ -26,26 +26,20 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 }
 
 inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 struct TempDir {
-    TempDir() {
-        char name[] = "/tmp/orvane-host-XXXXXX";
-        path = ::mkdtemp(name) ? name : "";
-    }
+    TempDir() { char name[] = "/tmp/orvane-host-XXXXXX"; path = ::mkdtemp(name) ? name : ""; }
     ~TempDir() {
         std::error_code ec;
         std::filesystem::permissions(path, std::filesystem::perms::owner_all, ec);
         std::filesystem::remove_all(path, ec);
     }
     std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::string file(const std::string& name) const { return *this / name; }
     // Writes `bytes` to the file `name` in here; gives its path.
-    std::string put(const std::string& name, const std::string& bytes) const {
-        writeFile(*this / name, bytes);
-        return *this / name;
-    }
+    std::string put(const std::string& name, const std::string& bytes) const { return writeFile(*this / name, bytes), *this / name; }
     std::string path;
 };
 
@@ -57,8 +51,7 @@ int inChild(Body body, Meanwhile meanwhile = [](pid_t) {}) {
     if (child == 0) ::_exit(body());
     meanwhile(child);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) continue;
     return status;
 }
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -22,22 +21,14 @@ template <class Bytes>
 void put(Bytes& b, std::size_t at, std::uint64_t v, int n = 4) {
     for (int i = 0; i < n; ++i) b[at + i] = static_cast<typename Bytes::value_type>(v >> (8 * i));
 }
-inline std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24;
-}
-inline std::string le(std::uint64_t v, int n) {
-    std::string s(n, '\0');
-    put(s, 0, v, n);
-    return s;
-}
+inline std::string le(std::uint64_t v, int n) { std::string s(n, '\0'); return put(s, 0, v, n), s; }
+inline std::string words(const Chain& v) { std::string s; for (auto w : v) s += le(w, 4); return s; }
 
 class Writer {
 public:
     // version 3: 512-byte sectors; version 4: 4096-byte sectors. Scattered, the chains of
     // different streams interleave sector by sector instead of lying in one run each.
-    explicit Writer(unsigned version = 3, bool scatter = false) : ss(version == 4 ? 4096 : 512), scatter_(scatter) {
-        e_.push_back({u"Root Entry", 5, {}, {}});
-    }
+    explicit Writer(unsigned version = 3, bool scatter = false) : ss(version == 4 ? 4096 : 512), scatter_(scatter) {}
     int storage(int parent, std::u16string name) { return add(parent, std::move(name), 1, {}); }
     int stream(int parent, std::u16string name, std::string data) { return add(parent, std::move(name), 2, std::move(data)); }
 
@@ -56,18 +47,19 @@ public:
         std::string miniStream(std::size_t{miniCount} * 64, '\0');
         Chain miniFat(sectors(4 * miniCount) * per, kFree);
         for (int i : small) spread(miniStream, 0, 64, e_[i].data, mini[i]), link(miniFat, mini[i]);
-        const Chain miniStreamChain = run(count, sectors(miniStream.size())), miniFatChain = run(count, sectors(4 * miniCount));
+        miniChain = run(count, sectors(miniStream.size()));
+        const Chain miniFatChain = run(count, sectors(4 * miniCount));
         dirChain = run(count, sectors(128 * n));
         std::uint32_t fats = 1, difats = 0;
-        for (;; ++fats) {
+        for (;; ++fats) {  // enough FAT sectors for every sector, themselves and the DIFAT included
             difats = fats > 109 ? (fats - 109 + per - 2) / (per - 1) : 0;
             if (std::uint64_t{fats} * per >= std::uint64_t{count} + fats + difats) break;
         }
         fatChain = run(count, fats);
         difatChain = run(count, difats);
         Chain fat(fats * per, kFree), difat;
+        link(fat, miniChain), link(fat, miniFatChain), link(fat, dirChain);
         for (const Chain& c : chains) link(fat, c);
-        link(fat, miniStreamChain), link(fat, miniFatChain), link(fat, dirChain);
         for (auto s : fatChain) fat[s] = 0xFFFFFFFDu;
         for (auto s : difatChain) fat[s] = 0xFFFFFFFCu;
         for (std::uint32_t d = 0; d < difats; ++d) {
@@ -83,11 +75,12 @@ public:
                                         miniFatChain.size(), first(difatChain), difats};
         for (int i = 0; i < 9; ++i) put(b, 40 + 4 * i, counts[i]);
         for (std::uint32_t i = 0; i < 109; ++i) put(b, 76 + 4 * i, i < fats ? fatChain[i] : kFree);
-        // Each storage's children as a balanced tree in the format's order.
-        for (std::size_t i = 0; i < n; ++i) {
-            std::vector<int> kids = e_[i].kids;
-            std::sort(kids.begin(), kids.end(), [&](int x, int y) { return less(e_[x].name, e_[y].name); });
-            e_[i].child = tree(kids, 0, kids.size());
+        // Each storage's children in the format's order (shorter names first, then by upper-
+        // cased units), as a tree that leans right all the way: a reader must walk it without
+        // recursion.
+        for (Entry& e : e_) {
+            std::sort(e.kids.begin(), e.kids.end(), [&](int x, int y) { return less(e_[x].name, e_[y].name); });
+            for (std::size_t k = 0; k < e.kids.size(); ++k) (k ? e_[e.kids[k - 1]].right : e.child) = e.kids[k];
         }
         for (std::size_t i = 0; i < n; ++i) {
             const Entry& e = e_[i];
@@ -96,15 +89,14 @@ public:
             put(dir, at + 64, 2 * (units + 1), 2);
             dir[at + 66] = static_cast<char>(e.type);
             dir[at + 67] = 1;
-            const std::uint32_t links[] = {e.left, e.right, e.child};
-            for (int k = 0; k < 3; ++k) put(dir, at + 68 + 4 * k, links[k]);
-            const Chain& own = i == 0 ? miniStreamChain : e.data.size() < 4096 ? mini[i] : chains[i];
+            put(dir, at + 68, kNone), put(dir, at + 72, e.right), put(dir, at + 76, e.child);  // left, right, child
+            const Chain& own = i == 0 ? miniChain : e.data.size() < 4096 ? mini[i] : chains[i];
             put(dir, at + 116, e.type == 1 ? 0 : first(own));
             put(dir, at + 120, i == 0 ? miniStream.size() : e.data.size(), 8);
         }
         for (int i : large) spread(b, ss, ss, e_[i].data, chains[i]);
         for (const auto& [data, chain] : {std::pair<std::string, const Chain*>{words(fat), &fatChain}, {words(difat), &difatChain},
-                                          {words(miniFat), &miniFatChain}, {miniStream, &miniStreamChain}, {dir, &dirChain}})
+                                          {words(miniFat), &miniFatChain}, {miniStream, &miniChain}, {dir, &dirChain}})
             spread(b, ss, ss, data, *chain);
         return {b.begin(), b.end()};
     }
@@ -115,7 +107,8 @@ public:
     std::size_t dirEntryOffset(int id) const { return offset(dirChain[id / (ss / 128)]) + 128 * (id % (ss / 128)); }
     unsigned ss;
     std::vector<Chain> chains;  // of the streams in regular sectors, by entry
-    Chain fatChain, difatChain, dirChain;
+    Chain fatChain, difatChain, dirChain, miniChain;  // miniChain: of the mini stream
+    std::uint32_t child(int id) const { return e_[id].child; }
 
 private:
     struct Entry {
@@ -123,7 +116,7 @@ private:
         std::uint8_t type;
         std::string data;
         std::vector<int> kids;
-        std::uint32_t left = kNone, right = kNone, child = kNone;
+        std::uint32_t right = kNone, child = kNone;
     };
 
     int add(int parent, std::u16string name, std::uint8_t type, std::string data) {
@@ -136,39 +129,21 @@ private:
             for (auto& c : *s) c -= (c >= u'a' && c <= u'z') ? 32 : 0;
         return a.size() != b.size() ? a.size() < b.size() : a < b;
     }
-    std::uint32_t tree(const std::vector<int>& kids, std::size_t lo, std::size_t hi) {
-        if (lo >= hi) return kNone;
-        const std::size_t mid = (lo + hi) / 2;
-        e_[kids[mid]].left = tree(kids, lo, mid);
-        e_[kids[mid]].right = tree(kids, mid + 1, hi);
-        return static_cast<std::uint32_t>(kids[mid]);
-    }
-    // Gives each stream its sectors of `unit` bytes: one run each, or round-robin.
+    // Gives each stream its sectors of `unit` bytes: one run each, or (scattered) one sector
+    // per stream in turn.
     void allocate(const std::vector<int>& ids, std::size_t unit, std::vector<Chain>& out, std::uint32_t& next) {
+        const auto wants = [&](int i) { return out[i].size() * unit < e_[i].data.size(); };
         for (bool more = true; more;) {
             more = false;
             for (int i : ids)
-                while (out[i].size() * unit < e_[i].data.size()) {
-                    out[i].push_back(next++);
-                    more = true;
-                    if (scatter_) break;
-                }
+                for (int k = 0; wants(i) && (k == 0 || !scatter_); ++k) out[i].push_back(next++), more = true;
         }
     }
     std::uint32_t sectors(std::size_t bytes) const { return static_cast<std::uint32_t>((bytes + ss - 1) / ss); }
-    static Chain run(std::uint32_t& next, std::uint32_t count) {
-        Chain v(count);
-        for (auto& s : v) s = next++;
-        return v;
-    }
+    static Chain run(std::uint32_t& next, std::uint32_t count) { Chain v(count); for (auto& s : v) s = next++; return v; }
     static std::uint32_t first(const Chain& c) { return c.empty() ? kEnd : c[0]; }
     static void link(Chain& table, const Chain& c) {
         for (std::size_t k = 0; k < c.size(); ++k) table[c[k]] = k + 1 < c.size() ? c[k + 1] : kEnd;
-    }
-    static std::string words(const Chain& v) {
-        std::string s;
-        for (auto w : v) s += le(w, 4);
-        return s;
     }
     // Copies `data` into the units of `chain`: unit u starts at base + u * unit.
     static void spread(std::string& to, std::size_t base, std::size_t unit, const std::string& data, const Chain& chain) {
@@ -177,7 +152,7 @@ private:
     }
 
     bool scatter_;
-    std::vector<Entry> e_;
+    std::vector<Entry> e_{{u"Root Entry", 5, {}, {}}};
 };
 
 inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
@@ -186,17 +161,14 @@ inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& 
 
 // ---- property sets: typed values as stored (type word, padding, value, padded to four) ----
 
-inline std::string pad4(std::string s) {
-    s.resize((s.size() + 3) / 4 * 4, '\0');
-    return s;
-}
+inline std::string pad4(std::string s) { return s.resize((s.size() + 3) / 4 * 4, '\0'), s; }
 inline std::string typed(std::uint16_t type, const std::string& payload) { return pad4(le(type, 4) + payload); }
-inline std::string vtI2(int v) { return typed(2, le(static_cast<std::uint16_t>(v), 2)); }
-inline std::string vtI4(int v) { return typed(3, le(static_cast<std::uint32_t>(v), 4)); }
-inline std::string vtR4(float v) { return typed(4, le(std::bit_cast<std::uint32_t>(v), 4)); }
-inline std::string vtR8(double v) { return typed(5, le(std::bit_cast<std::uint64_t>(v), 8)); }
-inline std::string vtBool(bool v) { return typed(11, le(v ? 0xFFFF : 0, 2)); }
-inline std::string vtFiletime(std::uint64_t ticks) { return typed(64, le(ticks, 8)); }
+// A number of `n` bytes (a float or double by its bits).
+inline std::string vtNumber(std::uint16_t type, std::uint64_t bits, int n) { return typed(type, le(bits, n)); }
+inline std::string vtI2(int v) { return vtNumber(2, static_cast<std::uint16_t>(v), 2); }
+inline std::string vtI4(int v) { return vtNumber(3, static_cast<std::uint32_t>(v), 4); }
+inline std::string vtR8(double v) { return vtNumber(5, std::bit_cast<std::uint64_t>(v), 8); }
+inline std::string vtFiletime(std::uint64_t ticks) { return vtNumber(64, ticks, 8); }
 // Counted strings with a NUL added: 8-bit, or 16-bit units counted as units or as bytes.
 inline std::string str8(const std::string& b) { return le(b.size() + 1, 4) + b + '\0'; }
 inline std::string str16(const std::u16string& t, bool countBytes) {
@@ -208,30 +180,20 @@ inline std::string vtString8(std::uint16_t type, const std::string& b) { return 
 // An 8-bit string type in a code page 1200 set: 16-bit units, the size in bytes.
 inline std::string vtString16(std::uint16_t type, const std::u16string& t) { return typed(type, str16(t, true)); }
 inline std::string vtLpwstr(const std::u16string& t) { return typed(31, str16(t, false)); }
-inline std::string vtVectorLpstr(const std::vector<std::string>& items) {
-    std::string p = le(items.size(), 4);
-    for (const auto& i : items) p += pad4(str8(i));
-    return typed(0x101E, p);
-}
 
 struct Section {
     std::string fmtid;
     std::vector<std::pair<std::uint32_t, std::string>> properties;  // id, stored bytes
-    Section& add(std::uint32_t id, std::string bytes) {
-        properties.emplace_back(id, std::move(bytes));
-        return *this;
-    }
+    Section& add(std::uint32_t id, std::string bytes) { return properties.emplace_back(id, std::move(bytes)), *this; }
     Section& codePage(std::uint16_t cp) { return add(1, vtI2(cp)); }
-    // Dictionary (property 0): names in the set's code page, or 16-bit and padded for 1200.
-    Section& dictionary(const std::vector<std::pair<std::uint32_t, std::string>>& names) {
-        std::string d = le(names.size(), 4);
+    // Dictionary (property 0): names in the set's code page, or (names16) 16-bit and padded
+    // to four bytes each, as in a code page 1200 set.
+    Section& dictionary(const std::vector<std::pair<std::uint32_t, std::string>>& names,
+                        const std::vector<std::pair<std::uint32_t, std::u16string>>& names16 = {}) {
+        std::string d = le(names.size() + names16.size(), 4);
         for (const auto& [id, name] : names) d += le(id, 4) + str8(name);
+        for (const auto& [id, name] : names16) d += pad4(le(id, 4) + str16(name, false));
         return add(0, pad4(d));
-    }
-    Section& dictionary16(const std::vector<std::pair<std::uint32_t, std::u16string>>& names) {
-        std::string d = le(names.size(), 4);
-        for (const auto& [id, name] : names) d += pad4(le(id, 4) + str16(name, false));
-        return add(0, d);
     }
     std::string bytes() const {
         std::string head, body;

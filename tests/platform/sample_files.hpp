@@ -2,29 +2,12 @@
 // with the test writer.
 #pragma once
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
+#include "host/temp_dir.hpp"             // tests/host
 #include "platform/compound_writer.hpp"  // tests/platform
 
 namespace testcfb {
 
-// A scratch folder removed with everything in it.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char templ[] = "/tmp/orvane-props-XXXXXX";
-        path = ::mkdtemp(templ) ? templ : "";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path.empty()) std::filesystem::remove_all(path, ec);
-    }
-    std::string file(const std::string& name) const { return path + "/" + name; }
-};
+using hosttest::TempDir;
 
 // A V8 design file: a "Dgn-Md" storage holding model streams, `bulk` bytes of model data
 // in a regular stream, and the three property sets; the user-defined set carries
