@@ -69,12 +69,10 @@ TEST(LinkedList, EditsKeepEveryLinkIntact) {
     tqListNode* l = tqList_create(12, 0x31, 77, 3);
     ASSERT_TRUE(l);
     EXPECT_EQ((std::vector<long>{l->flags, tqList_getSize(l)}), (std::vector<long>{0x31 | TQLIST_HEAD, 3}));
-    EXPECT_EQ(tqList_getNodeByIndex(l, 0), l);
-    EXPECT_FALSE(tqList_getMemberByIndex(l, 0) || tqList_getNodeByIndex(l, 4) || tqList_getNodeByIndex(l, -1));
-    for (int i = 1; i <= 3; ++i) {
-        const tqListNode* n = tqList_getNodeByIndex(l, i);
-        EXPECT_EQ((std::vector<long>{!n->data, n->dataSize, n->flags, n->userValue}), (std::vector<long>{1, 12, 0x31, 77}));
-    }
+    EXPECT_TRUE(tqList_getNodeByIndex(l, 0) == l && !tqList_getMemberByIndex(l, 0) && !tqList_getNodeByIndex(l, 4) &&
+                !tqList_getNodeByIndex(l, -1));
+    auto fields = [](const tqListNode* n) { return std::vector<long>{!n->data, n->dataSize, n->flags, n->userValue}; };
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(fields(tqList_getNodeByIndex(l, i)), (std::vector<long>{1, 12, 0x31, 77})) << i;
     tqList_destroy(&l);
     EXPECT_EQ(l, nullptr);
     l = listOf({1, 2});
@@ -100,8 +98,7 @@ TEST(LinkedList, EditsKeepEveryLinkIntact) {
     EXPECT_EQ(values(l), (Ints{2, 3, 1, 4}));
     tqListNode* n1 = tqList_getNodeByIndex(l, 1);
     tqList_swapMembersByIndex(l, 1, 4);
-    EXPECT_EQ(values(l), (Ints{4, 3, 1, 2}));
-    EXPECT_EQ(tqList_getNodeByIndex(l, 1), n1);  // data moved, the node did not
+    EXPECT_TRUE(values(l) == (Ints{4, 3, 1, 2}) && tqList_getNodeByIndex(l, 1) == n1);  // data moved, the node did not
     // Tree [4 [7 [8]], 3, 1, 2]: positions 1=4, 2=7, 3=8, 4=3.
     addChild(l, 1, 7), addChild(l, 2, 8);
     EXPECT_EQ(*static_cast<int*>(tqList_getLastChildNode(l->next)->data), 8);
@@ -112,8 +109,7 @@ TEST(LinkedList, EditsKeepEveryLinkIntact) {
     tqList_moveMemberByIndex(l, 3, 6);
     EXPECT_EQ(values(l), (Ints{4, 7, 3, 1, 2, 8}));
     tqList_deleteMemberByIndex(l, 1, 2);  // the first node of 4's child chain
-    EXPECT_EQ(l->next->child, nullptr);
-    EXPECT_EQ(values(l), (Ints{4, 3, 1, 2, 8}));
+    EXPECT_TRUE(l->next->child == nullptr && values(l) == (Ints{4, 3, 1, 2, 8}));
     releases = 0;
     tqList_deleteMemberByIndexExt(l, 1, 5, countRelease);
     EXPECT_EQ(releases, 1);
@@ -130,13 +126,11 @@ TEST(LinkedList, WalkSearchSortAndTeardown) {
     EXPECT_EQ(tqList_search(l, visitor, &sawNull), tqList_getNodeByIndex(l, 2));
     EXPECT_TRUE(sawNull.at(0));  // the head's data comes first
     EXPECT_EQ(tqList_searchForData(l, visitor, &sawNull), tqList_getMemberByIndex(l, 2));
-    EXPECT_EQ(tqList_sort(l, greater, nullptr), 0);
-    EXPECT_EQ(values(l), (Ints{1, 2, 3}));
+    EXPECT_TRUE(tqList_sort(l, greater, nullptr) == 0 && values(l) == (Ints{1, 2, 3}));
     auto abort7 = [](int* swap, tqListNode*, tqListNode*, void*) { return *swap = 7; };
     int nine = 9, five = 5, four = 4;
     tqList_setMemberByIndex(l, 1, &nine);
-    EXPECT_EQ(tqList_sort(l, abort7, nullptr), 7);
-    EXPECT_EQ(values(l), (Ints{9, 2, 3}));
+    EXPECT_TRUE(tqList_sort(l, abort7, nullptr) == 7 && values(l) == (Ints{9, 2, 3}));
     // Deep sort orders a child chain in place; a shallow sort leaves it.
     addChild(l, 2, 6);
     tqList_insertAfterMemberIndex(l, 3, 1, &five), tqList_insertAfterMemberIndex(l, 3, 1, &four);  // into the child chain

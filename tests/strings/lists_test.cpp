@@ -53,7 +53,7 @@ std::string truncated(std::string list, char sep, int maxLength, const std::stri
     if (maxLength < 4 || list.size() <= static_cast<std::size_t>(maxLength)) return list;
     const std::size_t target = maxLength - marker.size();
     std::size_t cut = target;
-    while (list.size() > target) {
+    for (; list.size() > target; cut = list.size()) {
         const std::size_t at = list.rfind(sep);
         if (at == std::string::npos) {
             cut = target;
@@ -62,14 +62,11 @@ std::string truncated(std::string list, char sep, int maxLength, const std::stri
         std::size_t grouped = 0;
         for (std::size_t k = at; k < list.size(); ++k) grouped += groups.find(list[k]) != std::string::npos;
         list.resize(at);
-        cut = at;
-        if (grouped % 2 == 1) {
+        if (grouped % 2 == 1) {  // inside an open group: the whole entry that holds it goes
             const std::size_t open = list.rfind(groups[0]);
-            if (open == std::string::npos) continue;
-            const std::size_t before = list.rfind(sep, open == 0 ? std::string::npos : open - 1);
-            if (open == 0 || before == std::string::npos || before >= open) continue;
-            list.resize(before);
-            cut = before;
+            if (open == std::string::npos || open == 0) continue;
+            const std::size_t before = list.rfind(sep, open - 1);
+            if (before != std::string::npos) list.resize(before);
         }
     }
     if (list.size() - std::min(cut, list.size()) < target) list = list.substr(0, cut) + marker;
