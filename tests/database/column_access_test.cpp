@@ -46,9 +46,7 @@ TEST(ColumnAccess, LookupAndConversions) {
     EXPECT_TRUE(tqDBUtils_getSqlColumnStringA(&row, "none", buf) == G && buf[0] == 0);
     EXPECT_EQ(tqDBUtils_copySqlColumnString(&row, "ID", buf) + tqDBUtils_copySqlColumnInt(&row, "id", &n), 0);
     EXPECT_EQ(std::string(buf) + std::to_string(n), "4242");
-    // Bad input: NULL descriptor, name or destination; arrays missing; a negative count.
-    EXPECT_EQ(tqDBUtils_findSqlColumnName(nullptr, "id") + tqDBUtils_findSqlColumnName(&row, nullptr), 0);
-    EXPECT_EQ(tqDBUtils_copySqlColumnInt(&row, "id", nullptr) + tqDBUtils_getSqlColumnStringA(&row, "id", nullptr), 2 * G);
+    // Arrays missing; a negative count.
     SQLDADescriptor broken{3, names, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     EXPECT_EQ(tqDBUtils_getSqlColumnDataPA(&broken, "id"), nullptr);
     EXPECT_EQ(list(tqDBUtils_getColumnValuesListA(&broken)), "0, 0, 0");
@@ -78,9 +76,8 @@ TEST(ColumnAccess, ListsNamesAndLiterals) {
     // CHAR quoted as it stands, other types bare, "0" for an empty value.
     EXPECT_EQ(list(tqDBUtils_getColumnValuesListA(&row)), "42, first, 0, ' -12.7abc', 'x', 99999999999");
     const SQLDADescriptor empty{};
-    EXPECT_EQ(tqDBUtils_getColumnValuesListA(nullptr), tqDBUtils_getColumnNamesList(&empty));
     char* none = nullptr;
-    EXPECT_EQ(tqDBUtils_freeList(&none) + tqDBUtils_freeList(nullptr), 2 * G);
+    EXPECT_TRUE(!tqDBUtils_getColumnNamesList(&empty) && tqDBUtils_freeList(&none) == G);
     // Table names: the set of forbidden characters to "#", blanks to "_", longer than 32 cut
     // to 31 (also past the 255 a name may have).
     char name[300] = "my part-list.v2 (old)";
@@ -88,7 +85,7 @@ TEST(ColumnAccess, ListsNamesAndLiterals) {
     tqWChar wname[] = u"a b\\c";
     EXPECT_EQ(tqDBUtils_convertTableNameA(name) + tqDBUtils_convertTableNameA(n32.data()) +
                   tqDBUtils_convertTableNameA(n33.data()) + tqDBUtils_convertTableNameA(n299.data()) +
-                  tqDBUtils_convertTableNameW(wname) + tqDBUtils_convertTableNameA(nullptr), 0);
+                  tqDBUtils_convertTableNameW(wname), 0);
     EXPECT_EQ(std::string(name) + "|" + n32.c_str() + "|" + n33.c_str() + "|" + n299.c_str(),
               "my_part#list#v2_#old#|" + std::string(32, 'a') + "|" + std::string(31, 'b') + "|" + std::string(31, 'c'));
     EXPECT_EQ(std::u16string(wname), u"a_b#c");
@@ -96,7 +93,6 @@ TEST(ColumnAccess, ListsNamesAndLiterals) {
     tqWChar wlit[8];
     EXPECT_EQ(tqDBUtils_convertStringA(lit, lit) + tqDBUtils_convertStringW(wlit, u"'\n"), 0);  // in place too
     EXPECT_EQ(lit + std::string("|") + std::string(wlit, wlit + 2), "O''Neil''sbar|''");
-    EXPECT_EQ(tqDBUtils_convertStringA(nullptr, "x") + tqDBUtils_convertStringW(wlit, nullptr), 2 * G);
 }
 
 TEST_P(DbTest, ColumnAccessOnFetchedRows) {
@@ -139,8 +135,7 @@ TEST_P(DbTest, ColumnAccessOnFetchedRows) {
 
     // Row counts, and the cursor slot they need.
     EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col") * 10 + tqDBUtils_getNumTableRowsW(u"ORV_COL"), 22);
-    EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col_missing") + tqDBUtils_getNumTableRowsA(nullptr) +
-                  tqDBUtils_getNumTableRowsW(nullptr), -3);
+    EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col_missing"), -1);
     uint16_t held[3];
     for (uint16_t& h : held) ASSERT_EQ(tqDBWin_openCursorWithIDA(&h, select), 1);
     EXPECT_EQ(tqDBUtils_getNumTableRowsA("orv_col"), -1);

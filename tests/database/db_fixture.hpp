@@ -46,15 +46,11 @@ protected:
         scratch();
         const char* pgConnect = std::getenv("ORVANE_TEST_PG_CONNECT");
         const char* required = std::getenv("ORVANE_REQUIRE_PG");
-        if (!pg()) {
-            connect_ = sqliteConnect();
-        } else if (pgConnect && *pgConnect) {
-            connect_ = pgConnect;
-        } else if (required && std::string(required) == "1") {
+        if (!pg()) return void(connect_ = sqliteConnect());
+        if (pgConnect && *pgConnect) return void(connect_ = pgConnect);
+        if (required && std::string(required) == "1")
             FAIL() << "ORVANE_REQUIRE_PG=1 but ORVANE_TEST_PG_CONNECT is not set (scripts/throwaway-pg.sh start DIR)";
-        } else {
-            GTEST_SKIP() << "no PostgreSQL server: set ORVANE_TEST_PG_CONNECT (see scripts/throwaway-pg.sh)";
-        }
+        GTEST_SKIP() << "no PostgreSQL server: set ORVANE_TEST_PG_CONNECT (see scripts/throwaway-pg.sh)";
     }
     // Tests share one process when the binary runs alone: leave no cursor behind.
     void TearDown() override {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -68,51 +66,41 @@ int greater(int* swap, tqListNode* a, tqListNode* b, void*) {
 }  // namespace
 
 TEST(LinkedList, EditsKeepEveryLinkIntact) {
-    EXPECT_EQ(tqList_getSize(nullptr), -1);
     tqListNode* l = tqList_create(12, 0x31, 77, 3);
     ASSERT_TRUE(l);
     EXPECT_EQ((std::vector<long>{l->flags, tqList_getSize(l)}), (std::vector<long>{0x31 | TQLIST_HEAD, 3}));
-    EXPECT_EQ(tqList_getNodeByIndex(l, 0), l);
-    EXPECT_FALSE(tqList_getMemberByIndex(l, 0) || tqList_getNodeByIndex(l, 4) || tqList_getNodeByIndex(l, -1));
-    for (int i = 1; i <= 3; ++i) {
-        const tqListNode* n = tqList_getNodeByIndex(l, i);
-        EXPECT_EQ((std::vector<long>{!n->data, n->dataSize, n->flags, n->userValue}), (std::vector<long>{1, 12, 0x31, 77}));
-    }
+    EXPECT_TRUE(tqList_getNodeByIndex(l, 0) == l && !tqList_getMemberByIndex(l, 0) && !tqList_getNodeByIndex(l, 4) &&
+                !tqList_getNodeByIndex(l, -1));
+    auto fields = [](const tqListNode* n) { return std::vector<long>{!n->data, n->dataSize, n->flags, n->userValue}; };
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(fields(tqList_getNodeByIndex(l, i)), (std::vector<long>{1, 12, 0x31, 77})) << i;
     tqList_destroy(&l);
     EXPECT_EQ(l, nullptr);
     l = listOf({1, 2});
     int x = 9, y = 5;
     tqList_insertAfterMemberIndex(l, 1, 2, &x);
     EXPECT_NE(tqList_getMemberByIndex(l, 2), tqList_getMemberByIndex(l, 3));  // separate copies
-    tqList_insertAfterMemberIndex(l, 99, 1, &y);
-    tqList_insertAfterMemberIndex(l, -1, 1, &y);
+    tqList_insertAfterMemberIndex(l, 99, 1, &y), tqList_insertAfterMemberIndex(l, -1, 1, &y);  // at the end
     EXPECT_EQ(values(l), (Ints{1, 9, 9, 2, 5, 5}));
-    tqList_setMemberByIndex(l, 1, nullptr);
-    tqList_setMemberByIndex(l, 2, &y);
+    tqList_setMemberByIndex(l, 1, nullptr), tqList_setMemberByIndex(l, 2, &y);
     EXPECT_EQ(values(l), (Ints{'-', 5, 9, 2, 5, 5}));
     tqList_destroy(&l);
     l = listOf({1, 2, 3, 4, 5});
-    tqList_deleteMemberByIndex(l, 0, 1);
-    tqList_deleteMemberByIndex(l, 1, 0);
-    tqList_deleteMemberByIndex(nullptr, 1, 1);
+    tqList_deleteMemberByIndex(l, 0, 1), tqList_deleteMemberByIndex(l, 1, 0);  // no count, the head: nothing
     tqList_deleteMemberByIndex(l, 3, 2);
     EXPECT_EQ(values(l), (Ints{1, 5}));
     tqList_destroy(&l);
     l = listOf({1, 2, 3, 4});
     tqList_moveMemberByIndex(l, 1, 3);
     EXPECT_EQ(values(l), (Ints{2, 3, 1, 4}));
-    tqList_moveMemberByIndex(l, 2, 2);  // onto itself
-    tqList_moveMemberByIndex(l, 0, 2);
-    tqList_moveMemberByIndex(l, 2, 0);
+    // Onto itself, and the head moved or swapped: nothing happens.
+    tqList_moveMemberByIndex(l, 2, 2), tqList_moveMemberByIndex(l, 0, 2), tqList_moveMemberByIndex(l, 2, 0);
     tqList_swapMembersByIndex(l, 0, 1);
     EXPECT_EQ(values(l), (Ints{2, 3, 1, 4}));
     tqListNode* n1 = tqList_getNodeByIndex(l, 1);
     tqList_swapMembersByIndex(l, 1, 4);
-    EXPECT_EQ(values(l), (Ints{4, 3, 1, 2}));
-    EXPECT_EQ(tqList_getNodeByIndex(l, 1), n1);  // data moved, the node did not
+    EXPECT_TRUE(values(l) == (Ints{4, 3, 1, 2}) && tqList_getNodeByIndex(l, 1) == n1);  // data moved, the node did not
     // Tree [4 [7 [8]], 3, 1, 2]: positions 1=4, 2=7, 3=8, 4=3.
-    addChild(l, 1, 7);
-    addChild(l, 2, 8);
+    addChild(l, 1, 7), addChild(l, 2, 8);
     EXPECT_EQ(*static_cast<int*>(tqList_getLastChildNode(l->next)->data), 8);
     tqList_moveMemberByIndex(l, 1, 3);  // into its own subtree: refused
     tqList_deleteMemberByIndex(l, 5, 1);  // owns a child chain: kept
@@ -121,8 +109,7 @@ TEST(LinkedList, EditsKeepEveryLinkIntact) {
     tqList_moveMemberByIndex(l, 3, 6);
     EXPECT_EQ(values(l), (Ints{4, 7, 3, 1, 2, 8}));
     tqList_deleteMemberByIndex(l, 1, 2);  // the first node of 4's child chain
-    EXPECT_EQ(l->next->child, nullptr);
-    EXPECT_EQ(values(l), (Ints{4, 3, 1, 2, 8}));
+    EXPECT_TRUE(l->next->child == nullptr && values(l) == (Ints{4, 3, 1, 2, 8}));
     releases = 0;
     tqList_deleteMemberByIndexExt(l, 1, 5, countRelease);
     EXPECT_EQ(releases, 1);
@@ -139,18 +126,14 @@ TEST(LinkedList, WalkSearchSortAndTeardown) {
     EXPECT_EQ(tqList_search(l, visitor, &sawNull), tqList_getNodeByIndex(l, 2));
     EXPECT_TRUE(sawNull.at(0));  // the head's data comes first
     EXPECT_EQ(tqList_searchForData(l, visitor, &sawNull), tqList_getMemberByIndex(l, 2));
-    EXPECT_FALSE(tqList_search(l, nullptr, nullptr) || tqList_processMembers(l, nullptr, nullptr));
-    EXPECT_EQ(tqList_sort(l, greater, nullptr), 0);
-    EXPECT_EQ(values(l), (Ints{1, 2, 3}));
+    EXPECT_TRUE(tqList_sort(l, greater, nullptr) == 0 && values(l) == (Ints{1, 2, 3}));
     auto abort7 = [](int* swap, tqListNode*, tqListNode*, void*) { return *swap = 7; };
     int nine = 9, five = 5, four = 4;
     tqList_setMemberByIndex(l, 1, &nine);
-    EXPECT_EQ(tqList_sort(l, abort7, nullptr), 7);
-    EXPECT_EQ(values(l), (Ints{9, 2, 3}));
+    EXPECT_TRUE(tqList_sort(l, abort7, nullptr) == 7 && values(l) == (Ints{9, 2, 3}));
     // Deep sort orders a child chain in place; a shallow sort leaves it.
     addChild(l, 2, 6);
-    tqList_insertAfterMemberIndex(l, 3, 1, &five);  // inside the child chain
-    tqList_insertAfterMemberIndex(l, 3, 1, &four);
+    tqList_insertAfterMemberIndex(l, 3, 1, &five), tqList_insertAfterMemberIndex(l, 3, 1, &four);  // into the child chain
     EXPECT_EQ(values(l), (Ints{9, 2, 6, 4, 5, 3}));
     tqList_sortExt(l, greater, nullptr, 0);
     EXPECT_EQ(values(l), (Ints{2, 3, 6, 4, 5, 9}));
@@ -161,46 +144,20 @@ TEST(LinkedList, WalkSearchSortAndTeardown) {
     tqList_setMemberByIndex(l, 0, &five);  // the head has data too now
     tqList_destroyExt(&l, countRelease);
     EXPECT_EQ(releases * (l == nullptr), 7);
-    tqList_destroy(nullptr);
     // A deep tree is walked and freed without recursion.
     l = listOf({0});
     tqListNode* deepest = l->next;
     for (int i = 1; i < 100000; ++i) deepest = addChildTo(deepest, i);
-    EXPECT_EQ(tqList_getSize(l), 100000);
-    EXPECT_EQ(tqList_getLastChildNode(l->next), deepest);
+    EXPECT_TRUE(tqList_getSize(l) == 100000 && tqList_getLastChildNode(l->next) == deepest);
     EXPECT_EQ(tqList_sort(l, greater, nullptr), 0);
     tqList_destroy(&l);
 }
-
-#ifndef __SANITIZE_ADDRESS__
-// Insertion that runs out of memory stops with the list still correctly linked. A child
-// process with a small address-space limit makes the heap refuse the 1 GiB data blocks
-// (the data pointer is never read).
-void insertUnderSmallHeap() {
-    tqListNode* l = tqList_create(0x40000000u, 0, 0, 2);
-    const rlimit limit{512u << 20, 512u << 20};
-    setrlimit(RLIMIT_AS, &limit);
-    static const char small[16] = {};
-    tqList_insertAfterMemberIndex(l, 1, 3, small);
-    tqList_setMemberByIndex(l, 2, small);
-    std::exit(linked(l) && tqList_getSize(l) == 2 && tqList_getMemberByIndex(l, 2) == nullptr ? 0 : 1);
-}
-
-TEST(LinkedList, InsertionStopsCleanlyWhenTheHeapRefuses) {
-    EXPECT_EXIT(insertUnderSmallHeap(), ::testing::ExitedWithCode(0), "");
-}
-#endif
 
 // A visitor may edit the list around the node whose child chain it is in: the walk reads
 // the owner's next only once that chain is done, so it sees an inserted sibling and
 // never touches a deleted one.
 TEST(LinkedList, WalkReadsTheOwnersNextAfterItsChildChain) {
-    struct Walk {
-        tqListNode* list;
-        bool insert;
-        int editAt = 10;  // the value whose visit edits the list
-        Ints seen;
-    };
+    struct Walk { tqListNode* list; bool insert; int editAt; Ints seen; };  // editAt: the visit that edits
     auto visitor = [](void* data, void* ctx) {
         auto* w = static_cast<Walk*>(ctx);
         const int v = data ? *static_cast<int*>(data) : 0, seven = 7;

@@ -25,32 +25,27 @@ inline int match(const char* pattern, const char* text, int level, bool cs) {
     if (level < 0) return *text == '\0';
     level = std::min(level, 3);
     const std::size_t pn = std::strlen(pattern), tn = std::strlen(text);
-    int result = 1;
-    bool star = false;
+    bool star = false;  // the element just matched was an alternative ending in '*': it takes the rest
     std::size_t i = 0, j = 0;
     while (i < pn) {
         const char c = pattern[i];
-        if (level == 0) {
-            if (c != text[j]) { result = 0; break; }
-            ++i, ++j;
-            continue;
-        }
         star = false;
-        if (c == '?') {
-            if (!std::isalnum(static_cast<unsigned char>(text[j]))) { result = 0; break; }
+        if (level == 0) {
+            if (c != text[j]) return 0;
             ++i, ++j;
-        } else if (c == '|' && level >= 3) {
-            if (i + 1 == pn) { ++j; break; }
-            if (match(pattern + i + 1, text + j, level, cs)) { j = tn; break; }
-            if (text[j] == '\0') { result = 0; break; }
+        } else if (c == '?') {
+            if (!std::isalnum(static_cast<unsigned char>(text[j]))) return 0;
             ++i, ++j;
-        } else if (c == '*') {
-            star = true;
-            if (++i == pn) break;
-            bool ok = false;
-            for (std::size_t k = j; k <= tn && !ok; ++k) ok = match(pattern + i, text + k, level, cs);
-            if (ok) { star = false; j = tn; } else { result = 0; }
-            break;
+        } else if (c == '|' && level >= 3) {  // zero or one character
+            if (i + 1 == pn) return tn - j <= 1;
+            if (match(pattern + i + 1, text + j, level, cs)) return 1;
+            if (text[j] == '\0') return 0;
+            ++i, ++j;
+        } else if (c == '*') {  // every split of the rest
+            if (i + 1 == pn) return 1;
+            for (std::size_t k = j; k <= tn; ++k)
+                if (match(pattern + i + 1, text + k, level, cs)) return 1;
+            return 0;
         } else if (c == '[' && level >= 2) {
             ++i;
             bool negated = false;
@@ -60,14 +55,17 @@ inline int match(const char* pattern, const char* text, int level, bool cs) {
                 if (pattern[k] == '[') ++depth;
                 if (pattern[k] == ']' && --depth == 0) break;
             }
-            if (k >= pn) {  // unbalanced
-                if (text[j] == '\0') { result = 0; break; }
+            if (k >= pn) {  // unbalanced: "[" and the character after it take any one character
+                if (text[j] == '\0') return 0;
                 ++j;
                 i = std::min(i + 1, pn);
                 continue;
             }
             const std::string content(pattern + i, std::min<std::size_t>(k - i, 255));
+            i = k + 1;
             if (level >= 3 && content.size() > 1 && content.find(',', 1) != std::string::npos) {
+                // Alternatives in order; the first that fits takes its longest piece (one with
+                // '*' or '|' up to 255 characters, any other exactly its length).
                 std::vector<char> token(content.size() + 1);
                 std::size_t pos = 0, taken = 0;
                 bool took = false;
@@ -76,45 +74,33 @@ inline int match(const char* pattern, const char* text, int level, bool cs) {
                     pos += static_cast<std::size_t>(n);
                     const std::string alt(token.data());
                     if (alt.empty()) continue;
-                    const std::size_t rest = tn - j;
-                    if (alt.find_first_of("*|") == std::string::npos) {
-                        const std::size_t len = std::min(alt.size(), rest);
+                    const bool open = alt.find_first_of("*|") != std::string::npos;
+                    const std::size_t most = std::min<std::size_t>(tn - j, open ? 255 : alt.size()), least = open ? 1 : most;
+                    for (std::size_t len = most + 1; len-- > least && !took;)
                         if (match(alt.c_str(), std::string(text + j, len).c_str(), level, cs)) took = true, taken = len;
-                    } else {
-                        for (std::size_t len = std::min<std::size_t>(rest, 255); len >= 1 && !took; --len)
-                            if (match(alt.c_str(), std::string(text + j, len).c_str(), level, cs))
-                                took = true, taken = len;
-                    }
-                    if (took && alt.back() == '*') star = true;
+                    star = took && alt.back() == '*';
                 }
                 if (!took) {
-                    if (!negated || text[j] == '\0') { result = 0; break; }
+                    if (!negated || text[j] == '\0') return 0;
                     taken = 1;
                 }
                 j += taken;
-                i = k + 1;
                 continue;
             }
             bool in = false;
             for (std::size_t m = 0; text[j] && !in && m < content.size();) {
-                if (m + 2 < content.size() && content[m + 1] == '-') {
-                    in = inRange(content[m], content[m + 2], text[j], cs);
-                    m += 3;
-                } else {
-                    in = sameChar(content[m], text[j], cs);
-                    ++m;
-                }
+                const bool range = m + 2 < content.size() && content[m + 1] == '-';  // a range uses its three characters
+                in = range ? inRange(content[m], content[m + 2], text[j], cs) : sameChar(content[m], text[j], cs);
+                m += range ? 3 : 1;
             }
-            if (text[j] == '\0' || in == negated) { result = 0; break; }
+            if (text[j] == '\0' || in == negated) return 0;
             ++j;
-            i = k + 1;
         } else {
-            if (!sameChar(c, text[j], cs)) { result = 0; break; }
+            if (!sameChar(c, text[j], cs)) return 0;
             ++i, ++j;
         }
     }
-    if (result && !star && j < tn) result = 0;
-    return result;
+    return star || j == tn;
 }
 
 }  // namespace reference

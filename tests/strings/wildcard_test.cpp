@@ -29,23 +29,19 @@ std::string repeat(const std::string& piece, int n) {
 TEST(Wildcards, LevelsDifferAsDocumented) {
     const std::string longR = "r" + std::string(300, 'q');
     // {pattern, text, level, case-sensitive, answer}
+    // One case per rule (the generated comparison below covers the rest).
     const std::tuple<const char*, std::string, int, int, int> cases[] = {
-        {"abc", "abc", 0, 1, 1}, {"abc", "ABC", 0, 0, 0},  // level 0 ignores the case flag
+        {"abc", "ABC", 0, 0, 0},  // level 0 ignores the case flag
         {"a*", "abc", 0, 1, 0}, {"*.txt", "report.TXT", 1, 0, 1}, {"*.txt", "report.TXT", 1, 1, 0},
-        {"a?c", "abc", 1, 1, 1}, {"a?c", "a-c", 1, 1, 0},  // "?" takes letters and digits only
-        {"*", "", 1, 1, 1}, {"", "", 1, 1, 1}, {"", "x", 1, 1, 0}, {"ab*", "ab", 1, 1, 1},
+        {"a?c", "a-c", 1, 1, 0},  // "?" takes letters and digits only
         {"[a]", "[a]", 1, 1, 1},  // no classes below level 2
-        {"[a-c]x", "bx", 2, 1, 1}, {"[c-a]x", "bx", 2, 1, 1}, {"[^a-c]x", "bx", 2, 1, 0}, {"[^a]b[c]", "xbc", 2, 1, 1},
-        {"[-a]", "-", 2, 1, 1}, {"[a-c]", "B", 2, 0, 1}, {"[a-c]", "B", 2, 1, 0},
+        {"[c-a]x", "bx", 2, 1, 1}, {"[^a-c]x", "bx", 2, 1, 0}, {"[a-c]", "B", 2, 0, 1},
         {"ab|c", "abc", 2, 1, 0},  // "|" is literal below level 3
-        {"ab|c", "abc", 3, 1, 1}, {"ab|c", "abxc", 3, 1, 1}, {"ab|c", "abxyc", 3, 1, 0}, {"a||d", "abcd", 3, 1, 1},
-        {"[red,green]!", "green!", 3, 1, 1}, {"[red,green]!", "green!", 2, 1, 0},
+        {"ab|c", "abxc", 3, 1, 1}, {"ab|c", "abxyc", 3, 1, 0}, {"[red,green]!", "green!", 3, 1, 1},
         {"[r*,g]x", "rrrx", 3, 1, 0},  // the alternative commits to the longest piece
-        {"[r*,g]", "rrrx", 3, 1, 1},
         // An alternative takes at most 255 characters; one ending in "*" accepts the rest.
         {"[r*,g]", longR, 3, 1, 1}, {"[r*q,g]", longR, 3, 1, 0},
         {"[a-c-x]", "-", 2, 1, 1},  // a range uses its three characters; "-" is then a member
-        {"[a-c-x]", "d", 2, 1, 0},
         {"x", "x", -1, 1, 0}, {"anything", "", -1, 1, 1},  // a negative level only asks for an empty text
     };
     for (const auto& [p, t, level, cs, want] : cases) EXPECT_EQ(m(p, t, level, cs), want) << p << " / " << t << " " << level;
@@ -56,7 +52,6 @@ TEST(Wildcards, LevelsDifferAsDocumented) {
         EXPECT_EQ(tqString_matchWithWildcardsExtW(u"r?port", u"r\u00e9port", 1, 1), 1);
     }
     std::setlocale(LC_ALL, saved.c_str());
-    EXPECT_EQ(tqString_matchWithWildcardsExtW(nullptr, u"", 1, 1), 0);
 }
 
 TEST(Wildcards, AgreeWithTheDirectWalkOnGeneratedCases) {
@@ -106,20 +101,15 @@ TEST(Wildcards, AgreeWithTheDirectWalkOnGeneratedCases) {
 // the walk gives up, and far more wildcards than any real pattern are no stack overflow.
 TEST(Wildcards, NoLimitOnTheNumberOfWildcards) {
     const std::string a4k(4096, 'a');
-    EXPECT_EQ(m("*a*a*a*a*a*a*a*a*b", a4k, 1), 0);
-    EXPECT_EQ(m(repeat("*a", 128) + "b", a4k, 1), 0);
-    EXPECT_EQ(m(repeat("*a", 128), a4k, 1), 1);
-    EXPECT_EQ(m("[*a*a*a*b,a]*[|a|a,a*]", a4k, 3), 1);
-    EXPECT_EQ(m(repeat("*a", 100000), "aa", 1), 0);
-    EXPECT_EQ(m(std::string(300, '['), "ab", 3), 0);
-    EXPECT_EQ(m(std::string(1001, '*') + "a", "a", 1), 1);
-    EXPECT_EQ(m(std::string(1001, '|') + "a", "a", 3), 1);
-    EXPECT_EQ(tqString_matchWithWildcards((std::string(1001, '|') + "ab").c_str(), "xab", 3, 1), 1);
-    EXPECT_EQ(m(std::string(4096, '*'), a4k, 1), 1);
-    EXPECT_EQ(m(repeat("?*", 2048), a4k, 1), 1);
-    EXPECT_EQ(m(repeat("?*", 4097), a4k, 1), 0);
-    EXPECT_EQ(m(repeat("a|", 1500) + "b", std::string(2000, 'a') + "b", 3), 1);
-    EXPECT_EQ(m(repeat("[a,b*]", 4096), a4k, 3), 1);
+    // {pattern, text, level, answer}
+    const std::tuple<std::string, std::string, int, int> cases[] = {
+        {"*a*a*a*a*a*a*a*a*b", a4k, 1, 0}, {repeat("*a", 128) + "b", a4k, 1, 0}, {repeat("*a", 128), a4k, 1, 1},
+        {"[*a*a*a*b,a]*[|a|a,a*]", a4k, 3, 1}, {repeat("*a", 100000), "aa", 1, 0}, {std::string(300, '['), "ab", 3, 0},
+        {std::string(1001, '*') + "a", "a", 1, 1}, {std::string(1001, '|') + "a", "a", 3, 1},
+        {std::string(1001, '|') + "ab", "xab", 3, 1}, {std::string(4096, '*'), a4k, 1, 1}, {repeat("?*", 2048), a4k, 1, 1},
+        {repeat("?*", 4097), a4k, 1, 0}, {repeat("a|", 1500) + "b", std::string(2000, 'a') + "b", 3, 1},
+        {repeat("[a,b*]", 4096), a4k, 3, 1}};
+    for (const auto& [p, t, level, want] : cases) EXPECT_EQ(m(p, t, level), want) << p.substr(0, 40) << " " << level;
     EXPECT_EQ(tqString_matchWithWildcardsExtW(std::u16string(5000, u'*').c_str(), u"xyz", 1, 1), 1);
 }
 
@@ -145,19 +135,15 @@ TEST(Wildcards, MemoryStaysLinearInTheText) {
 
 TEST(Wildcards, HelpersSearchExpandAndRewrite) {
     EXPECT_EQ(tqString_matchChar('a', 'A', 0) * 10 + tqString_matchChar('a', 'A', 1), 10);
-    EXPECT_EQ(tqString_charIsWildCard('*', 1), 1);
-    for (int level : {0, 2, 3}) EXPECT_EQ(tqString_charIsWildCard('*', level), 0);
-    const char* t = "a.b;c";
-    EXPECT_EQ(tqString_findSubString(t, ";."), t + 1);
-    EXPECT_EQ(tqString_findSubString(t, "xyz"), nullptr);
-    const char* p = "ab?c*";
-    EXPECT_EQ(tqString_findFirstWildCard(p, 1), p + 2);
-    EXPECT_EQ(tqString_findFirstWildCard(p, 2), nullptr);
+    // Only level 1 has wildcards for these helpers.
+    EXPECT_EQ(tqString_charIsWildCard('*', 1) * 1000 + tqString_charIsWildCard('*', 0) * 100 + tqString_charIsWildCard('*', 2) * 10 +
+                  tqString_charIsWildCard('*', 3), 1000);
+    const char *t = "a.b;c", *p = "ab?c*";
+    EXPECT_TRUE(tqString_findSubString(t, ";.") == t + 1 && !tqString_findSubString(t, "xyz"));
+    EXPECT_TRUE(tqString_findFirstWildCard(p, 1) == p + 2 && !tqString_findFirstWildCard(p, 2));
     const char *x = "xxabyz", *u = "xxabzy";
-    EXPECT_EQ(tqString_findSubStringWithWildcards(x, "ab*z", 1), x + 2);
-    EXPECT_EQ(tqString_findSubStringWithWildcards(x, "ab?y", 1), nullptr);
-    EXPECT_EQ(tqString_findSubStringWithWildcards(u, "ab?y", 1), u + 2);
-    EXPECT_EQ(tqString_findSubStringWithWildcards(u, "abzy", 1), nullptr);
+    EXPECT_TRUE(tqString_findSubStringWithWildcards(x, "ab*z", 1) == x + 2 && !tqString_findSubStringWithWildcards(x, "ab?y", 1));
+    EXPECT_TRUE(tqString_findSubStringWithWildcards(u, "ab?y", 1) == u + 2 && !tqString_findSubStringWithWildcards(u, "abzy", 1));
     char dest[512];
     const char* end = nullptr;
     tqString_expandFirstWildcard(dest, "*.txt", "report.txt", &end, 1);
