@@ -108,7 +108,12 @@ TEST(LinkedList, EditsKeepEveryLinkIntact) {
     // Moving the first node of a child chain out: the owner's child link follows.
     tqList_moveMemberByIndex(l, 3, 6);
     EXPECT_EQ(values(l), (Ints{4, 7, 3, 1, 2, 8}));
-    tqList_deleteMemberByIndex(l, 1, 2);  // the first node of 4's child chain
+    // Deleting the first node of a child chain: its sibling takes over the parent link.
+    const int nine = 9;
+    tqList_insertAfterMemberIndex(l, 2, 1, &nine);
+    tqList_deleteMemberByIndex(l, 1, 2);
+    EXPECT_TRUE(values(l) == (Ints{4, 9, 3, 1, 2, 8}) && *static_cast<int*>(l->next->child->data) == 9);
+    tqList_deleteMemberByIndex(l, 1, 2);
     EXPECT_TRUE(l->next->child == nullptr && values(l) == (Ints{4, 3, 1, 2, 8}));
     releases = 0;
     tqList_deleteMemberByIndexExt(l, 1, 5, countRelease);
