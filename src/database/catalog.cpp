@@ -16,7 +16,7 @@ constexpr int kTableName = 2;  // "table_name" among the catalog's bound columns
 template <class C>
 int describeDatabase(C*** names, int* count) {
     if (!names || !count || connection().hdbc == SQL_NULL_HDBC) return 0;
-    try {
+    return recorded(0, 0, [&] {
         std::vector<std::string> found;
         {
             auto rs = ResultSet::tables();
@@ -40,12 +40,7 @@ int describeDatabase(C*** names, int* count) {
         *names = array;
         *count = static_cast<int>(found.size());
         return 1;
-    } catch (const OdbcFailure& f) {
-        recordDbError(f);
-    } catch (const std::exception& e) {
-        recordOtherError(e.what(), 0);
-    }
-    return 0;
+    });
 }
 
 template <class C>

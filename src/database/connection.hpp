@@ -33,6 +33,20 @@ SQLRETURN check(SQLRETURN rc, SQLHDBC dbc, SQLHSTMT stmt = SQL_NULL_HSTMT);
 int recordDbError(const OdbcFailure& failure);
 int recordOtherError(const char* message, int status);
 
+// Runs `body`; what it throws (an ODBC failure, or any other error such as running out of
+// memory, recorded with `otherStatus`) becomes the last error and `fallback` the result.
+template <class R, class F>
+R recorded(R fallback, int otherStatus, F&& body) {
+    try {
+        return body();
+    } catch (const OdbcFailure& f) {
+        recordDbError(f);
+    } catch (const std::exception& e) {
+        recordOtherError(e.what(), otherStatus);
+    }
+    return fallback;
+}
+
 class ResultSet;
 
 struct Connection {

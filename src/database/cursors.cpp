@@ -12,15 +12,7 @@ int openCursor(std::uint16_t* id, const std::string& select) {
     if (!id) return 0;
     Connection& c = connection();
     std::unique_ptr<ResultSet> rs;
-    try {
-        rs = ResultSet::query(select, false);
-    } catch (const OdbcFailure& f) {
-        recordDbError(f);
-        return 0;
-    } catch (const std::exception& e) {
-        recordOtherError(e.what(), 0);
-        return 0;
-    }
+    if (!recorded(false, 0, [&] { return rs = ResultSet::query(select, false), true; })) return 0;
     if (c.cursors.size() >= kMaxCursors) return 0;
     std::uint16_t chosen = c.nextCursorId;
     // After the counter wraps it could land on an identifier still in use; step past it.
@@ -35,19 +27,14 @@ int fetchRow(SQLDADescriptor* desc, std::uint16_t id) {
     if (!desc) return 0;
     ResultSet* rs = cursorWithRow(id);
     if (!rs) return 0;
-    try {
+    return recorded(0, 0, [&] {
         SQLSMALLINT columns = 0;
         check(SQLNumResultCols(rs->handle(), &columns), connection().hdbc, rs->handle());
         if (desc->count == columns) releaseDescriptor(desc);
         if (fillDescriptor<C>(desc, rs) != 0) return 0;
         rs->moveNext();
         return 1;
-    } catch (const OdbcFailure& f) {
-        recordDbError(f);
-    } catch (const std::exception& e) {
-        recordOtherError(e.what(), 0);
-    }
-    return 0;
+    });
 }
 
 int closeCursor(std::uint16_t id) {

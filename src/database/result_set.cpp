@@ -237,13 +237,7 @@ int fillDescriptor(SQLDADescriptor* d, ResultSet* rs) {
     };
     for (SQLSMALLINT i = 0; i < count; ++i) {
         const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(i + 1);
-        try {
-            d->values[i] = copy(rs->text(column));
-        } catch (const OdbcFailure& f) {
-            recordDbError(f);
-        } catch (const std::exception& e) {
-            recordOtherError(e.what(), kGenericError);
-        }
+        d->values[i] = recorded<void*>(nullptr, kGenericError, [&] { return copy(rs->text(column)); });
         SQLCHAR name[256];
         SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;

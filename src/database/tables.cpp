@@ -113,18 +113,13 @@ public:
     int fetch(SQLDADescriptor& d) {
         ResultSet* rs = cursorWithRow(id_);
         if (!rs) return 0;
-        try {
+        return recorded(0, 0, [&] {
             if (!described_) describe(rs);
             if (columns_.empty()) return 0;  // a result without columns fills nothing
             fill(d, rs);
             rs->moveNext();
             return 1;
-        } catch (const OdbcFailure& f) {
-            recordDbError(f);
-        } catch (const std::exception& e) {
-            recordOtherError(e.what(), 0);
-        }
-        return 0;
+        });
     }
 
 private:
@@ -198,13 +193,8 @@ private:
         const SQLHSTMT st = rs->handle();
         for (std::size_t i = 0; i < n; ++i) {
             // A value that cannot be read stays NULL; the row still arrives.
-            try {
-                d.values[i] = value(st, static_cast<SQLUSMALLINT>(i + 1));
-            } catch (const OdbcFailure& f) {
-                recordDbError(f);
-            } catch (const std::exception& e) {
-                recordOtherError(e.what(), kGenericError);
-            }
+            d.values[i] = recorded<void*>(nullptr, kGenericError,
+                                          [&] { return value(st, static_cast<SQLUSMALLINT>(i + 1)); });
             const Column& col = columns_[i];
             d.types[i] = col.type;
             d.scales[i] = col.digits;
